@@ -23,6 +23,9 @@ inline constexpr int kBrowserWidth = 2;      // browser box: width in pixels (wr
 inline constexpr int kBrowserHeight = 3;     // browser box: height in pixels (write)
 inline constexpr int kBrowserAddress = 11;   // browser box: address (write: navigates)
 inline constexpr int kBrowserStatusText = 12;  // browser box: last status text (read)
+// browser box: while a new-window event is raised, the address that the new window would open
+// when the browser gives one, else empty (read)
+inline constexpr int kBrowserNewWindowAddress = 13;
 }  // namespace property
 
 // Event numbers, by control kind.
