@@ -120,11 +120,12 @@ bool isSpaceAt(std::string_view text, std::size_t i) {
                             byteAt(text, i + 1) == kIdeographicSpaceByte);
 }
 
-// Code page 936 places the full-width forms of "!" to "~" at 0xA3 0xA1 to 0xA3 0xFE, with one
+// Code page 936 places the full-width forms of "!" to "}" at 0xA3 0xA1 to 0xA3 0xFD, with one
 // exception: 0xA3 0xA4 is the full-width yen sign, and the full-width dollar sign sits at
-// 0xA1 0xE7. The full-width tilde is 0xA1 0xAB, the ideographic space 0xA1 0xA1.
+// 0xA1 0xE7. The full-width tilde is 0xA1 0xAB (0xA3 0xFE is a macron), the ideographic space
+// 0xA1 0xA1.
 char narrowPair(unsigned char lead, unsigned char trail) {
-  if (lead == 0xA3 && trail >= 0xA1 && trail <= 0xFE && trail != 0xA4) {
+  if (lead == 0xA3 && trail >= 0xA1 && trail <= 0xFD && trail != 0xA4) {
     return static_cast<char>(trail - 0x80);
   }
   if (lead == 0xA1) {
