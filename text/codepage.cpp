@@ -45,9 +45,8 @@ std::string convert(UConverter* from, UConverter* to, std::string_view input) {
   UChar* pivotTarget = pivot;
   for (;;) {
     UErrorCode status = U_ZERO_ERROR;
-    ucnv_convertEx(to, from, &target, out.data() + out.size(), &source,
-                   input.data() + input.size(), pivot, &pivotSource, &pivotTarget,
-                   pivot + 1024, false, true, &status);
+    ucnv_convertEx(to, from, &target, out.data() + out.size(), &source, input.data() + input.size(),
+                   pivot, &pivotSource, &pivotTarget, pivot + 1024, false, true, &status);
     if (status != U_BUFFER_OVERFLOW_ERROR) break;
     const std::size_t written = static_cast<std::size_t>(target - out.data());
     out.resize(out.size() * 2);

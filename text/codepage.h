@@ -20,10 +20,10 @@ std::string textToUtf8(std::string_view text);
 
 // A system text written in the source as a UTF-8 literal, converted once per call site.
 // Example: static const Text& hint = cp936("返回搜索");
-#define TUVARO_CP936(utf8_literal)                                        \
-  ([]() -> const ::tuvaro::Text& {                                        \
+#define TUVARO_CP936(utf8_literal)                                                \
+  ([]() -> const ::tuvaro::Text& {                                                \
     static const ::tuvaro::Text converted = ::tuvaro::textFromUtf8(utf8_literal); \
-    return converted;                                                     \
+    return converted;                                                             \
   }())
 
 }  // namespace tuvaro

@@ -17,12 +17,18 @@ struct DigestContextFree {
 // The digest that stands behind each algorithm identifier of the cryptographic service.
 const EVP_MD* digestFor(std::int32_t algorithm) {
   switch (algorithm) {
-    case kAlgorithmMd5: return EVP_md5();
-    case kAlgorithmSha1: return EVP_sha1();
-    case 0x800C: return EVP_sha256();  // CALG_SHA_256
-    case 0x800D: return EVP_sha384();  // CALG_SHA_384
-    case 0x800E: return EVP_sha512();  // CALG_SHA_512
-    default: return nullptr;
+    case kAlgorithmMd5:
+      return EVP_md5();
+    case kAlgorithmSha1:
+      return EVP_sha1();
+    case 0x800C:
+      return EVP_sha256();  // CALG_SHA_256
+    case 0x800D:
+      return EVP_sha384();  // CALG_SHA_384
+    case 0x800E:
+      return EVP_sha512();  // CALG_SHA_512
+    default:
+      return nullptr;
   }
 }
 
@@ -89,8 +95,9 @@ Text unscrambleText(std::string_view scrambled, std::string_view key) {
   const std::string_view tail = rightBytes(scrambled, kCheckTailLength);
   const Text expected = toUpperAscii(midBytes(md5Hex(key).view(), 3, kCheckTailLength));
   if (expected.empty() || tail != expected.view()) return {};
-  const Bytes masked = hexToBytes(leftBytes(
-      scrambled, static_cast<std::int64_t>(scrambled.size()) - static_cast<std::int64_t>(kCheckTailLength)));
+  const Bytes masked =
+      hexToBytes(leftBytes(scrambled, static_cast<std::int64_t>(scrambled.size()) -
+                                          static_cast<std::int64_t>(kCheckTailLength)));
   std::string plain;
   plain.reserve(masked.size());
   for (char b : masked.str()) {

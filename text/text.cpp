@@ -24,30 +24,21 @@ bool hasAsciiLetter(std::string_view text) {
                      [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); });
 }
 
-// True when eight bytes are all below 0x80 or all at or above it. A run like that, entered at a
-// character start, is left at a character start: single bytes, or whole two-byte pairs.
-bool uniformRun8(const char* p) {
-  std::uint64_t word;
-  std::memcpy(&word, p, sizeof word);
-  const std::uint64_t high = word & 0x8080808080808080ULL;
-  return high == 0 || high == 0x8080808080808080ULL;
-}
-
-// Moves a cursor that stands at a character start forward until it reaches `target` or passes
-// it; the result is the first character start at or after `target`.
-std::size_t advanceToCharStart(std::string_view text, std::size_t cursor, std::size_t target) {
-  const char* data = text.data();
-  while (cursor + 8 <= target && uniformRun8(data + cursor)) cursor += 8;
-  while (cursor < target) {
-    cursor += charLength(text, cursor);
-    while (cursor + 8 <= target && uniformRun8(data + cursor)) cursor += 8;
-  }
-  return cursor;
+// Every byte below 0x80 ends a character: it is either a character of its own or the second
+// byte of a pair. So whether index `i` starts a character depends only on the run of bytes of
+// 0x80 or above just before it: an even run pairs up, an odd one leaves `i` as a second byte.
+// The scan back stops at `knownStart`, an index known to start a character, so that a search
+// that moves `knownStart` forward never scans a byte back twice.
+bool startsCharacter(std::string_view text, std::size_t i, std::size_t knownStart) {
+  std::size_t j = i;
+  while (j > knownStart && isLeadByte(text[j - 1])) --j;
+  return (i - j) % 2 == 0;
 }
 
 bool matchesAt(std::string_view text, std::size_t i, std::string_view needle, LetterCase lc) {
   if (i + needle.size() > text.size()) return false;
-  if (lc == LetterCase::kExact) return std::memcmp(text.data() + i, needle.data(), needle.size()) == 0;
+  if (lc == LetterCase::kExact)
+    return std::memcmp(text.data() + i, needle.data(), needle.size()) == 0;
   for (std::size_t k = 0; k < needle.size(); ++k) {
     if (foldAscii(text[i + k]) != foldAscii(needle[k])) return false;
   }
@@ -65,24 +56,25 @@ std::size_t findBytes(std::string_view text, std::string_view needle, std::size_
                : std::string_view::npos;
   }
   const std::size_t last = text.size() - needle.size();  // last index a match can start at
-  const char first = foldAscii(needle[0]);
-  const char firstUpper = (first >= 'a' && first <= 'z') ? static_cast<char>(first - 32) : first;
   std::size_t i = from;
 #if defined(__SSE2__)
-  // Sixteen candidates at a time: the first byte in either case, and the second byte too.
-  const bool two = needle.size() >= 2;
-  const char second = two ? foldAscii(needle[1]) : 0;
-  const char secondUpper = (second >= 'a' && second <= 'z') ? static_cast<char>(second - 32) : second;
-  const __m128i f1 = _mm_set1_epi8(first), f2 = _mm_set1_epi8(firstUpper);
-  const __m128i s1 = _mm_set1_epi8(second), s2 = _mm_set1_epi8(secondUpper);
-  while (i + 16 + (two ? 1 : 0) <= text.size() && i + 15 <= last) {
-    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i));
-    __m128i hits = _mm_or_si128(_mm_cmpeq_epi8(a, f1), _mm_cmpeq_epi8(a, f2));
-    if (two) {
-      const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i + 1));
-      hits = _mm_and_si128(hits, _mm_or_si128(_mm_cmpeq_epi8(b, s1), _mm_cmpeq_epi8(b, s2)));
-    }
-    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(hits));
+  // Sixteen candidates at a time, filtered by the needle's first and last bytes. A letter is
+  // compared with its 0x20 bit set on both sides; the few non-letters that this lets through
+  // are weeded out by matchesAt.
+  const auto isLetter = [](char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); };
+  const char firstByte = needle.front(), lastByte = needle.back();
+  const __m128i firstFold = _mm_set1_epi8(isLetter(firstByte) ? 0x20 : 0);
+  const __m128i lastFold = _mm_set1_epi8(isLetter(lastByte) ? 0x20 : 0);
+  const __m128i first = _mm_or_si128(_mm_set1_epi8(firstByte), firstFold);
+  const __m128i lastWanted = _mm_or_si128(_mm_set1_epi8(lastByte), lastFold);
+  const std::size_t lastOffset = needle.size() - 1;
+  while (i + 16 <= last + 1) {
+    const auto* block = reinterpret_cast<const __m128i*>(text.data() + i);
+    const __m128i head = _mm_or_si128(_mm_loadu_si128(block), firstFold);
+    const __m128i tail = _mm_or_si128(
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(text.data() + i + lastOffset)), lastFold);
+    unsigned mask = static_cast<unsigned>(_mm_movemask_epi8(
+        _mm_and_si128(_mm_cmpeq_epi8(head, first), _mm_cmpeq_epi8(tail, lastWanted))));
     while (mask != 0) {
       const std::size_t candidate = i + static_cast<std::size_t>(__builtin_ctz(mask));
       if (matchesAt(text, candidate, needle, lc)) return candidate;
@@ -92,8 +84,7 @@ std::size_t findBytes(std::string_view text, std::string_view needle, std::size_
   }
 #endif
   for (; i <= last; ++i) {
-    const char c = text[i];
-    if ((c == first || c == firstUpper) && matchesAt(text, i, needle, lc)) return i;
+    if (matchesAt(text, i, needle, lc)) return i;
   }
   return std::string_view::npos;
 }
@@ -106,12 +97,12 @@ std::size_t findAtCharStart(std::string_view text, std::string_view needle, std:
   for (;;) {
     const std::size_t hit = findBytes(text, needle, from, lc);
     if (hit == std::string_view::npos) return hit;
-    cursor = advanceToCharStart(text, cursor, hit);
-    if (cursor == hit) {
+    if (startsCharacter(text, hit, cursor)) {
       if (isLeadByte(text[hit]) && hit + 1 == text.size()) return std::string_view::npos;
       return hit;
     }
-    from = cursor;  // the hit began on the second byte of a character
+    cursor = hit - 1;  // the lead byte of the pair that `hit` ends
+    from = hit + 1;
   }
 }
 
@@ -159,7 +150,8 @@ std::int64_t findText(std::string_view text, std::string_view needle, std::int64
   if (static_cast<std::uint64_t>(start) > text.size()) return -1;
   if (needle.empty()) return 1;
   if (letterCase == LetterCase::kIgnore && !hasAsciiLetter(needle)) letterCase = LetterCase::kExact;
-  const std::size_t cursor = advanceToCharStart(text, 0, static_cast<std::size_t>(start - 1));
+  std::size_t cursor = static_cast<std::size_t>(start - 1);
+  if (!startsCharacter(text, cursor, 0)) ++cursor;  // `start` fell on the second byte of a pair
   const std::size_t hit = findAtCharStart(text, needle, cursor, letterCase);
   return hit == std::string_view::npos ? -1 : static_cast<std::int64_t>(hit) + 1;
 }
@@ -182,12 +174,14 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 
 std::string_view leftBytes(std::string_view text, std::int64_t n) {
   if (n <= 0) return {};
-  return text.substr(0, static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(n), text.size())));
+  return text.substr(0, static_cast<std::size_t>(
+                            std::min<std::uint64_t>(static_cast<std::uint64_t>(n), text.size())));
 }
 
 std::string_view rightBytes(std::string_view text, std::int64_t n) {
   if (n <= 0) return {};
-  const auto count = static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(n), text.size()));
+  const auto count =
+      static_cast<std::size_t>(std::min<std::uint64_t>(static_cast<std::uint64_t>(n), text.size()));
   return text.substr(text.size() - count);
 }
 
@@ -302,8 +296,8 @@ double textToReal(std::string_view text) {
     if (expEnd > e) end = expEnd;
   }
   double value = 0.0;
-  const auto result = std::from_chars(s.data() + numberStart, s.data() + end, value,
-                                      std::chars_format::general);
+  const auto result =
+      std::from_chars(s.data() + numberStart, s.data() + end, value, std::chars_format::general);
   if (result.ec == std::errc::result_out_of_range) {
     // from_chars leaves the value untouched when it is out of range: decide by the exponent.
     const std::size_t ePos = s.find_first_of("eE", numberStart);

@@ -11,7 +11,8 @@ Text scrambleText(std::string_view plain, std::string_view key) {
   std::string out;
   out.reserve(plain.size() * 2 + kCheckTailLength);
   for (char c : plain) {
-    const auto masked = static_cast<unsigned>((static_cast<unsigned char>(c) ^ kScrambleMask) & 0xFF);
+    const auto masked =
+        static_cast<unsigned>((static_cast<unsigned char>(c) ^ kScrambleMask) & 0xFF);
     out += kHexDigits[masked >> 4];
     out += kHexDigits[masked & 15];
   }

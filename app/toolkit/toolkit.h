@@ -17,11 +17,11 @@ struct WindowForm;
 
 // Property numbers, by control kind.
 namespace property {
-inline constexpr int kWindowCaption = 8;     // window: caption (write)
-inline constexpr int kEditContent = 8;       // edit box: content (read)
-inline constexpr int kBrowserWidth = 2;      // browser box: width in pixels (write)
-inline constexpr int kBrowserHeight = 3;     // browser box: height in pixels (write)
-inline constexpr int kBrowserAddress = 11;   // browser box: address (write: navigates)
+inline constexpr int kWindowCaption = 8;       // window: caption (write)
+inline constexpr int kEditContent = 8;         // edit box: content (read)
+inline constexpr int kBrowserWidth = 2;        // browser box: width in pixels (write)
+inline constexpr int kBrowserHeight = 3;       // browser box: height in pixels (write)
+inline constexpr int kBrowserAddress = 11;     // browser box: address (write: navigates)
 inline constexpr int kBrowserStatusText = 12;  // browser box: last status text (read)
 // browser box: while a new-window event is raised, the address that the new window would open
 // when the browser gives one, else empty (read)
@@ -31,7 +31,7 @@ inline constexpr int kBrowserNewWindowAddress = 13;
 // Event numbers, by control kind.
 namespace event {
 inline constexpr int kWindowCreated = 0;
-inline constexpr int kButtonClicked = 0;    // push button and image button
+inline constexpr int kButtonClicked = 0;     // push button and image button
 inline constexpr int kBrowserNewWindow = 9;  // raised before a new window would open
 }  // namespace event
 

@@ -14,7 +14,11 @@ TEST(CodePage, Utf8ToCodePage936) {
   EXPECT_EQ(textFromUtf8("abc").str(), "abc");
   EXPECT_EQ(textFromUtf8("€").str(), "\x80") << "windows-936 places the euro sign at 0x80";
   EXPECT_EQ(textFromUtf8("한").str(), "?") << "a Hangul syllable has no place in the code page";
-  EXPECT_EQ(textFromUtf8("a\xFF" "b").str(), "a?b") << "malformed UTF-8";
+  EXPECT_EQ(textFromUtf8("a\xFF"
+                         "b")
+                .str(),
+            "a?b")
+      << "malformed UTF-8";
   EXPECT_EQ(textFromUtf8(std::string_view("a\0b", 3)).str(), "a") << "ends at the first NUL";
   EXPECT_EQ(textFromUtf8("").str(), "");
 }
@@ -49,10 +53,12 @@ TEST(CodePage, FullWidthNarrowingMatchesTheCodePage) {
       const int32_t length = ucnv_toUChars(converter.get(), unit, 4, pair, 2, &status);
       std::string expected(pair, 2);
       if (U_SUCCESS(status) && length == 1) {
-        if (unit[0] >= 0xFF01 && unit[0] <= 0xFF5E) expected = std::string(1, static_cast<char>(unit[0] - 0xFEE0));
+        if (unit[0] >= 0xFF01 && unit[0] <= 0xFF5E)
+          expected = std::string(1, static_cast<char>(unit[0] - 0xFEE0));
         if (unit[0] == 0x3000) expected = " ";
       }
-      EXPECT_EQ(narrowFullWidth(std::string_view(pair, 2)), expected) << std::hex << lead << " " << trail;
+      EXPECT_EQ(narrowFullWidth(std::string_view(pair, 2)), expected)
+          << std::hex << lead << " " << trail;
       narrowed += expected.size() == 1;
     }
   }

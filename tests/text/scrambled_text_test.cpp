@@ -51,10 +51,21 @@ TEST(HashHex, AlgorithmsAndSizes) {
 
 TEST(HexToNumber, Table) {
   const std::pair<std::string, std::int32_t> cases[] = {
-      {"4F", 79},      {"4f", 79},       {"", 0},   {"G", -2},  {"G1", -31}, {"FF", 255},
-      {"0", 0},        {"7FFFFFFF", 2147483647},   {"80000000", -2147483647 - 1},
-      {"FFFFFFFF", -1}, {"100000000", 0}, {"123456789", 0x23456789}, {" ", -2},
-      {"\xB0", -2},     {"--", -34},
+      {"4F", 79},
+      {"4f", 79},
+      {"", 0},
+      {"G", -2},
+      {"G1", -31},
+      {"FF", 255},
+      {"0", 0},
+      {"7FFFFFFF", 2147483647},
+      {"80000000", -2147483647 - 1},
+      {"FFFFFFFF", -1},
+      {"100000000", 0},
+      {"123456789", 0x23456789},
+      {" ", -2},
+      {"\xB0", -2},
+      {"--", -34},
   };
   for (const auto& [digits, value] : cases) EXPECT_EQ(hexToNumber(digits), value) << digits;
 }
@@ -116,7 +127,8 @@ TEST_F(UnscrambleText, Table) {
       {"ZZ" + tail(), key, std::string(1, static_cast<char>((0xDE ^ kScrambleMask) & 0xFF)),
        "non-hex digits decode by the number rule"},
   };
-  for (const auto& c : cases) EXPECT_EQ(unscrambleText(c.scrambled, c.key).str(), c.expected) << c.why;
+  for (const auto& c : cases)
+    EXPECT_EQ(unscrambleText(c.scrambled, c.key).str(), c.expected) << c.why;
 }
 
 TEST_F(UnscrambleText, EmptyKeyWorksLikeAnyOther) {

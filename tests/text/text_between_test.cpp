@@ -39,8 +39,12 @@ TEST(TextBetween, Table) {
       {"abcx", "c", "x", 1, false, "", "end marker right after"},
       {"", "a", "b", 1, false, "", "empty text"},
       {"ab", "abc", "b", 1, false, "", "marker longer than the text"},
-      {"\xB0\x41\x42" "AB", "A", "B", 1, false, "", "never inside a two-byte character"},
-      {"\xB0\x41" "A1B", "a", "b", 1, false, "1", "the first A is a second byte"},
+      {"\xB0\x41\x42"
+       "AB",
+       "A", "B", 1, false, "", "never inside a two-byte character"},
+      {"\xB0\x41"
+       "A1B",
+       "a", "b", 1, false, "1", "the first A is a second byte"},
       {"ruanjianbanben2jieshu ruanjianbanben3jieshu", "ruanjianbanben", "jieshu", 1, false, "2",
        "the first pair counts"},
       {"x\xD6\xD0y", "x", "y", 1, false, "\xD6\xD0", "two-byte extract"},
