@@ -61,9 +61,13 @@ def check_files(res):
 
 
 # The window: its client area, and the controls in client coordinates (left, top, width, height).
+# The client area is 588 x 574 where the frame is as thick as on Windows and 592 x 582 under
+# openbox; the frames must surround the controls at both, and a pixel or two either way.
+CLIENT_SIZES = ((588, 574), (588, 573), (589, 575), (590, 574),
+                (592, 582), (592, 581), (591, 583), (590, 580))
 EDIT_BOX = (122, 336, 326, 26)
 SEARCH_BUTTON = (223, 384, 119, 46)
-FRAME_MARGIN = 5  # client pixels between a control and its painted frame
+NEAREST, FARTHEST = 1.5, 12.0  # the frame's line lies this far outside its control (client px)
 
 
 def to_picture(client, x, y):
@@ -98,30 +102,42 @@ def ring_points(rect, step=6):
     }
 
 
+NORMALS = {"top": (0, -1), "bottom": (0, 1), "left": (-1, 0), "right": (1, 0)}
+
+
+def lit_outside(bg, client, point, side, near, far):
+    """The brightest background pixel on the way out from a control's edge point (client
+    coordinates), between near and far client pixels from it."""
+    nx, ny = NORMALS[side]
+    best = 0.0
+    d = near
+    while d <= far:
+        px, py = to_picture(client, point[0] + nx * d, point[1] + ny * d)
+        px, py = int(px), int(py)
+        if 0 <= px < bg.width and 0 <= py < bg.height:
+            best = max(best, luminance(bg.getpixel((px, py))))
+        d += 0.5
+    return best
+
+
 def check_frames(res):
     bg = Image.open(os.path.join(res, "background.jpg")).convert("RGB")
-    for client in ((588, 574), (588, 572), (588, 576), (590, 574), (586, 574)):
+    for client in CLIENT_SIZES:
         for name, (x, y, w, h), facing in (("edit box", EDIT_BOX, "bottom"),
                                            ("search button", SEARCH_BUTTON, "top")):
-            m = FRAME_MARGIN
-            l, t = to_picture(client, x - m, y - m)
-            r, b = to_picture(client, x + w + m, y + h + m)
-            lo, to = to_picture(client, x - m - 22, y - m - 22)
-            ro, bo = to_picture(client, x + w + m + 22, y + h + m + 22)
-            frame = ring_points((l, t, r, b))
-            outside = ring_points((lo, to, ro, bo))
-            for side, points in frame.items():
-                glow = min(brightest_near(bg, px, py) for px, py in points)
-                check(glow >= 238, f"client {client}: the {name}'s frame is not lit on its "
-                                   f"{side} side (brightest {glow:.0f})")
+            edges = ring_points((x, y, x + w, y + h))
+            for side, points in edges.items():
+                # the frame's line: bright on the way out from every point of the side
+                lit = min(lit_outside(bg, client, p, side, NEAREST, FARTHEST) for p in points)
+                check(lit >= 242, f"client {client}: no lit frame outside the {name}'s {side} "
+                                  f"side (brightest {lit:.0f})")
                 if side == facing:
                     continue  # the other control's frame lies that way
-                # the middle of the side only: near the corners lies the other control's frame
-                wood = max(luminance(bg.getpixel((int(px), int(py))))
-                           for px, py in outside[side][2:-2]
-                           if 0 <= px < bg.width and 0 <= py < bg.height)
-                check(wood < glow - 20, f"client {client}: beyond the {name}'s frame on its "
-                                        f"{side} side it is as bright as the frame ({wood:.0f})")
+                # and plain wood beyond it (the middle of the side only: near the corners lies
+                # the other control's frame)
+                wood = max(lit_outside(bg, client, p, side, 30, 30) for p in points[2:-2])
+                check(wood < lit - 20, f"client {client}: 30 pixels beyond the {name}'s {side} "
+                                       f"side it is as bright as the frame ({wood:.0f})")
 
 
 def dark_pixels(img, box):

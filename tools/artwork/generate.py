@@ -305,9 +305,8 @@ def background(wood):
         tab(base, wood, x, ROW_GROUND + 8, caption)
 
     # the glowing frames around the edit box and the search button
-    margin = geometry.FRAME_MARGIN
-    edit = geometry.control_on_picture(geometry.EDIT_BOX, margin)
-    button = geometry.control_on_picture(geometry.SEARCH_BUTTON, margin)
+    edit = geometry.frame_on_picture(geometry.EDIT_BOX)
+    button = geometry.frame_on_picture(geometry.SEARCH_BUTTON)
     for rect in (edit, button):
         inner = Layer(rect[0], rect[1], rect[2] - rect[0], rect[3] - rect[1])
         inner.rounded(rect[0], rect[1], rect[2], rect[3], 9, (255, 250, 238, 70))
@@ -406,9 +405,8 @@ def icon(size):
 def make_wood():
     """The planks of every picture. One seam runs between the two frames, so that no seam
     crosses the edit box or the search button; no joint or knot lies under either frame."""
-    margin = geometry.FRAME_MARGIN
-    edit = geometry.control_on_picture(geometry.EDIT_BOX, margin)
-    button = geometry.control_on_picture(geometry.SEARCH_BUTTON, margin)
+    edit = geometry.frame_on_picture(geometry.EDIT_BOX)
+    button = geometry.frame_on_picture(geometry.SEARCH_BUTTON)
     text = ((100, HINT_Y - 16, 700, HINT_Y + 16), (90, SMALL_PRINT_Y - 14, 710, CREDITS_Y + 12))
     return Wood(origin=(edit[3] + button[1]) / 2, clear=(edit, button) + text)
 

@@ -15,9 +15,13 @@ so a point (cx, cy) of the client area shows the picture's point ((cx - offset.x
 edit box (122, 336, 326 x 26) covers the picture's (165.7, 457.8) - (609.8, 493.2) and the search
 button (223, 384, 119 x 46) covers (303.3, 523.2) - (465.4, 585.8).
 
-The painted frames go a few client pixels outside those rectangles, so that they still surround
-the controls when another window manager makes the client area a few pixels larger or smaller
-(each pixel of client height moves the edit box by about 0.8 picture pixels).
+The client area depends on the window manager's frame around the 594 x 603 window. Under
+openbox (1-pixel borders and a 20-pixel title bar) it is 592 x 582: then s = min(592 / 800,
+582 / 782) = 0.74, the offset is (0, 1.65), and the controls fall up to 6 picture pixels higher
+than at 588 x 574. So each painted frame surrounds its control at both sizes: it is the smallest
+rectangle that holds the control grown by FRAME_MARGIN client pixels at each of
+FRAME_CLIENT_SIZES. At either size the frame's line then lies 4 to 9 client pixels outside the
+control, and the glow around the line fills the gap.
 
 The two button pictures are drawn at their own size (scale 1 in the client area): picture 2 with
 its top-left corner on the back button's corner (-11, -8), picture 3 centred on the search button.
@@ -38,8 +42,10 @@ EDIT_BOX = (122, 336, 326, 26)
 SEARCH_BUTTON = (223, 384, 119, 46)
 BACK_BUTTON = (-11, -8, 113, 55)
 
-# How far (in client pixels) each painted frame's line lies outside its control.
-FRAME_MARGIN = 5
+# The client sizes at which the painted frames must surround their controls, and how far (in
+# client pixels) at least each frame's line lies outside its control.
+FRAME_CLIENT_SIZES = (CLIENT_SIZE, (592, 582))
+FRAME_MARGIN = 4
 
 
 def background_scale(client=CLIENT_SIZE, picture=BACKGROUND_SIZE):
@@ -74,6 +80,14 @@ def control_on_picture(control, margin=0.0, client=CLIENT_SIZE):
     left, top = client_to_picture((x - margin, y - margin), client)
     right, bottom = client_to_picture((x + w + margin, y + h + margin), client)
     return (left, top, right, bottom)
+
+
+def frame_on_picture(control):
+    """The painted frame around a control, as (left, top, right, bottom) in background-picture
+    coordinates: it holds the control grown by FRAME_MARGIN at every one of FRAME_CLIENT_SIZES."""
+    rects = [control_on_picture(control, FRAME_MARGIN, client) for client in FRAME_CLIENT_SIZES]
+    return (min(r[0] for r in rects), min(r[1] for r in rects),
+            max(r[2] for r in rects), max(r[3] for r in rects))
 
 
 def search_picture_origin(control=SEARCH_BUTTON, picture=SEARCH_BUTTON_PICTURE_SIZE):
