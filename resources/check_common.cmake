@@ -1,4 +1,4 @@
-# Helpers for the packaging checks, which run in CMake's script mode.
+# Routines shared by the packaging checks, which run in CMake's script mode.
 
 # Every command a check runs is bounded by this many seconds.
 set(CHECK_COMMAND_TIMEOUT 240)

@@ -1,4 +1,4 @@
-"""Drawing helpers: supersampled layers, soft shadows, glows, gradients and text."""
+"""Drawing routines: supersampled layers, soft shadows, glows, gradients and text."""
 
 import math
 from contextlib import contextmanager
