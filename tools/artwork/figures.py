@@ -6,7 +6,7 @@ Each figure is drawn in its own units: 100 units from the soles (y = 0) to the t
 
 import math
 
-from paint import Layer, mix, shade
+from paint import shade
 
 OUTLINE = (62, 38, 22)
 SKIN = (255, 221, 188)

@@ -15,7 +15,6 @@ system draws the same pictures every time. geometry.py says where the controls f
 background and how the two frames are placed around them.
 """
 
-import math
 import os
 import sys
 

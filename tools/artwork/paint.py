@@ -220,21 +220,3 @@ def glow_frame(base, rect, radius, line=2.4, colour=(255, 255, 255), glow=7.0, s
     layer = Image.new("RGBA", (w, h), colour + (255,))
     layer.putalpha(alpha)
     _composite_clipped(base, layer, bx, by)
-
-
-def radial_light(base, cx, cy, rx, ry, colour, strength):
-    """Brighten (or tint) base with a soft elliptical pool of light."""
-    w, h = base.size
-    small = Image.new("L", (w // 4 + 1, h // 4 + 1), 0)
-    px = small.load()
-    for y in range(small.height):
-        dy = (y * 4 - cy) / ry
-        for x in range(small.width):
-            dx = (x * 4 - cx) / rx
-            d2 = dx * dx + dy * dy
-            if d2 < 4:
-                px[x, y] = int(255 * strength * math.exp(-d2 * 1.6))
-    alpha = small.resize((w, h), Image.BICUBIC)
-    layer = Image.new("RGBA", (w, h), colour + (255,))
-    layer.putalpha(alpha)
-    base.alpha_composite(layer)
