@@ -17,11 +17,11 @@ struct WindowForm;
 
 // Property numbers, by control kind.
 namespace property {
-inline constexpr int kWindowCaption = 8;     // window: caption (write)
-inline constexpr int kEditContent = 8;       // edit box: content (read)
-inline constexpr int kBrowserWidth = 2;      // browser box: width in pixels (write)
-inline constexpr int kBrowserHeight = 3;     // browser box: height in pixels (write)
-inline constexpr int kBrowserAddress = 11;   // browser box: address (write: navigates)
+inline constexpr int kWindowCaption = 8;       // window: caption (write)
+inline constexpr int kEditContent = 8;         // edit box: content (read)
+inline constexpr int kBrowserWidth = 2;        // browser box: width in pixels (write)
+inline constexpr int kBrowserHeight = 3;       // browser box: height in pixels (write)
+inline constexpr int kBrowserAddress = 11;     // browser box: address (write: navigates)
 inline constexpr int kBrowserStatusText = 12;  // browser box: last status text (read)
 // browser box: while a new-window event is raised, the address that the new window would open
 // when the browser gives one, else empty (read)
@@ -31,7 +31,7 @@ inline constexpr int kBrowserNewWindowAddress = 13;
 // Event numbers, by control kind.
 namespace event {
 inline constexpr int kWindowCreated = 0;
-inline constexpr int kButtonClicked = 0;    // push button and image button
+inline constexpr int kButtonClicked = 0;     // push button and image button
 inline constexpr int kBrowserNewWindow = 9;  // raised before a new window would open
 }  // namespace event
 
@@ -77,11 +77,22 @@ class Toolkit {
   virtual void processPendingEvents() = 0;
   // The browser box itself loads `address`.
   virtual void navigate(std::string_view browserBox, const Text& address) = 0;
+
+  // Runs the exit hook that startUp registered, once; later calls do nothing. runProgram
+  // calls it after the program's entry has returned.
+  virtual void runExitHook() = 0;
 };
 
 // The toolkit that the program's handlers use. The program's entry installs it once, before
 // anything else runs; a test installs a headless one.
+// installToolkit also routes the text subsystem's pending-events hook to the installed
+// toolkit's processPendingEvents (nullptr removes both).
 Toolkit& currentToolkit();
 void installToolkit(Toolkit* toolkit);
+
+// Installs `toolkit`, runs `entry` (the program's entry, which starts the toolkit up and runs
+// its message loop), then the exit hook once. Returns what `entry` returned. The toolkit stays
+// installed, so it must outlive every thread that the program started.
+int runProgram(Toolkit& toolkit, int (*entry)());
 
 }  // namespace tuvaro::toolkit
