@@ -3,8 +3,8 @@
 #include <array>
 
 #include "app/controls.h"
-#include "app/placeholder_handlers.h"
 #include "app/program.h"
+#include "app/search.h"
 
 namespace tuvaro {
 namespace {
@@ -29,7 +29,7 @@ constexpr std::array<ControlForm, 4> kControls{{
                     .topLeftColourTransparent = true},
         .flat = true,
         .focusRectangle = false,
-        .onClicked = &placeholderBackToSearchClicked,
+        .onClicked = &onBackToSearchClicked,
     },
     {
         .name = kBrowserBox,
@@ -41,7 +41,7 @@ constexpr std::array<ControlForm, 4> kControls{{
         .textSize = 2,
         .offline = false,
         .silent = true,
-        .onNewWindow = &placeholderNewWindowRequested,
+        .onNewWindow = &onNewWindowRequested,
     },
     {
         .name = kSearchButton,
@@ -54,7 +54,7 @@ constexpr std::array<ControlForm, 4> kControls{{
         .captionShown = false,
         .picture = {.resource = kSearchButtonPicture,
                     .placement = PicturePlacement::kCentredClipped},
-        .onClicked = &placeholderSearchClicked,
+        .onClicked = &onSearchClicked,
     },
     {
         .name = kSearchWordsBox,
