@@ -77,11 +77,22 @@ class Toolkit {
   virtual void processPendingEvents() = 0;
   // The browser box itself loads `address`.
   virtual void navigate(std::string_view browserBox, const Text& address) = 0;
+
+  // Runs the exit hook that startUp registered, once; later calls do nothing. runProgram
+  // calls it after the program's entry has returned.
+  virtual void runExitHook() = 0;
 };
 
 // The toolkit that the program's handlers use. The program's entry installs it once, before
 // anything else runs; a test installs a headless one.
+// installToolkit also routes the text subsystem's pending-events hook to the installed
+// toolkit's processPendingEvents (nullptr removes both).
 Toolkit& currentToolkit();
 void installToolkit(Toolkit* toolkit);
+
+// Installs `toolkit`, runs `entry` (the program's entry, which starts the toolkit up and runs
+// its message loop), then the exit hook once. Returns what `entry` returned. The toolkit stays
+// installed, so it must outlive every thread that the program started.
+int runProgram(Toolkit& toolkit, int (*entry)());
 
 }  // namespace tuvaro::toolkit
