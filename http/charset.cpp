@@ -1,6 +1,7 @@
 #include "http/charset.h"
 
 #include <unicode/ucnv.h>
+#include <unicode/ucnv_cb.h>
 #include <unicode/ucnv_err.h>
 
 #include <algorithm>
@@ -19,6 +20,17 @@ struct ConverterCloser {
 };
 using Converter = std::unique_ptr<UConverter, ConverterCloser>;
 
+// Writes the substitution ("?") for every character that the charset cannot hold. ICU's own
+// substitution callback writes nothing for default-ignorable characters (a zero-width space, a
+// byte-order mark inside the text); the code page's conversion gives "?" for those too.
+void substituteEveryCharacter(const void*, UConverterFromUnicodeArgs* args, const UChar*,
+                              int32_t, UChar32, UConverterCallbackReason reason,
+                              UErrorCode* status) {
+  if (reason > UCNV_IRREGULAR) return;
+  *status = U_ZERO_ERROR;
+  ucnv_cbFromUWriteSub(args, 0, status);
+}
+
 // A fresh converter for one call (converters keep state and are not shared across threads),
 // or null when ICU does not know the name. Characters that the charset cannot hold become "?".
 Converter openConverter(const char* name) {
@@ -27,6 +39,9 @@ Converter openConverter(const char* name) {
   if (!converter || U_FAILURE(status)) return nullptr;
   static constexpr UChar kQuestionMark[] = {u'?'};
   ucnv_setSubstString(converter.get(), kQuestionMark, 1, &status);
+  ucnv_setFromUCallBack(converter.get(), substituteEveryCharacter, nullptr, nullptr, nullptr,
+                        &status);
+  if (U_FAILURE(status)) return nullptr;
   return converter;
 }
 

@@ -449,7 +449,8 @@ CurlTransport::CurlTransport(CurlTransportOptions options) : options_(std::move(
 
 TransportHandle* CurlTransport::open(const Text& agent, const std::optional<Text>& proxyList) {
   auto* internet = new Internet;
-  internet->agent = agent.str();
+  // A header value cannot hold a line break: the agent text ends before the first one.
+  internet->agent = agent.str().substr(0, agent.str().find_first_of("\r\n"));
   if (proxyList) internet->httpProxy = httpProxyOf(proxyList->view());
   return internet;
 }

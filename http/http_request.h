@@ -21,7 +21,7 @@ struct HttpRequestArgs {
   // 1 selects "POST", every other value "GET"; every value other than 0 sends a body.
   std::int32_t method = 0;
   // The body as text; sent only when `postBytes` is empty.
-  Text postText;
+  Text postText{};
   // In/out. Supplied (even empty): sent in a Cookie line when not empty, the transport's own
   // cookies are off, and afterwards it holds the merge with the returned cookies.
   Text* cookies = nullptr;
@@ -39,7 +39,7 @@ struct HttpRequestArgs {
   // of `postText`.
   Bytes* postBytes = nullptr;
   // Supplied (even empty): http addresses go through the proxy "http=" + this address.
-  std::optional<Text> proxyAddress;
+  std::optional<Text> proxyAddress{};
   // Out: the raw status line and header lines of the final response, each ended by "\r\n",
   // whatever their length; empty when no response arrived.
   Text* responseHeaders = nullptr;
