@@ -43,8 +43,9 @@ void startUpdateCheck() { toolkit::currentToolkit().startThread(updateCheckThrea
 
 void updateCheckThread() { checkForUpdate(); }
 
-void checkForUpdate() {
-  const UpdateCheckValues& fixed = currentValues();
+void checkForUpdate() { checkForUpdate(currentValues()); }
+
+void checkForUpdate(const UpdateCheckValues& fixed) {
   ProgramValues& shared = programValues();
 
   const Text updateInfoUrl = decodeAddress(fixed.scrambledUpdateInfoUrl, fixed.keyNumber);

@@ -16,17 +16,22 @@ void startUpdateCheck();
 // The thread's body: runs checkForUpdate and ends.
 void updateCheckThread();
 
-// One check. Each check works on the texts it decoded itself; the program-wide values only
-// receive copies, under their lock, so another check or the exit hook replacing or releasing
-// them never pulls a text from under this one.
-void checkForUpdate();
-
-// The fixed values a check uses: the built-in ones unless a test has put others in their place.
+// The fixed values a check uses.
 struct UpdateCheckValues {
   std::string_view scrambledUpdateInfoUrl;
   std::string_view scrambledDownloadPageUrl;
   double keyNumber;  // the key is its "%.13g" text
 };
+
+// One check, on the built-in values (or those a test has put in their place). Each check works
+// on the texts it decoded itself; the program-wide values only receive copies, under their
+// lock, so another check or the exit hook replacing or releasing them never pulls a text from
+// under this one.
+void checkForUpdate();
+// The same on the given values.
+void checkForUpdate(const UpdateCheckValues& fixed);
+
+// The built-in values, unless a test has put others in their place.
 const UpdateCheckValues& builtInUpdateCheckValues();
 void setUpdateCheckValuesForTesting(const UpdateCheckValues* values);  // nullptr: built-in
 

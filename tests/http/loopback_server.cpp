@@ -206,7 +206,7 @@ LoopbackServer::LoopbackServer(Handler handler, SSL_CTX* tls)
   address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
   address.sin_port = 0;  // a free port
   if (::bind(listener_, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0 ||
-      ::listen(listener_, 16) != 0) {
+      ::listen(listener_, SOMAXCONN) != 0) {
     throw std::runtime_error("cannot listen on loopback");
   }
   socklen_t length = sizeof address;
