@@ -4,6 +4,7 @@
 
 #include "app/build_settings.h"
 #include "app/controls.h"
+#include "app/update_check.h"
 #include "app/toolkit/toolkit.h"
 #include "text/text.h"
 
@@ -22,10 +23,6 @@ struct BoxSize {
 // the page scrolls with the wheel or the keyboard. Hidden, nothing of it is left to see.
 constexpr BoxSize kShownBox{720, 800};
 constexpr BoxSize kHiddenBox{0, 0};
-
-// The last step of a search. The update check comes with a module of its own; until it is
-// here a search ends once the box navigates.
-void startUpdateCheck() {}
 
 }  // namespace
 

@@ -8,14 +8,14 @@ function(tuvaro_unit_test)
   add_executable(${T_NAME} ${T_SOURCES})
   target_link_libraries(${T_NAME} PRIVATE ${T_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
   tuvaro_warnings(${T_NAME})
-  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 120)
-  # gtest_discover_tests splits a list-valued property into separate words, so that every
-  # label after the first would be lost: label the discovered cases from a file that ctest
-  # reads after the discovered list.
-  set(_labels_file ${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_labels.cmake)
-  file(WRITE ${_labels_file}
+  # gtest_discover_tests cannot pass a list of labels through PROPERTIES (it splits the list
+  # into separate property names), so a small script run after discovery labels the tests.
+  gtest_discover_tests(${T_NAME} DISCOVERY_TIMEOUT 120 TEST_LIST ${T_NAME}_TESTS)
+  set(labels unit ${T_LABELS})
+  set(script "${CMAKE_CURRENT_BINARY_DIR}/${T_NAME}_labels.cmake")
+  file(WRITE "${script}"
        "if(${T_NAME}_TESTS)\n"
-       "  set_tests_properties(\${${T_NAME}_TESTS} PROPERTIES LABELS \"unit;${T_LABELS}\")\n"
+       "  set_tests_properties(\${${T_NAME}_TESTS} PROPERTIES LABELS \"${labels}\")\n"
        "endif()\n")
-  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES ${_labels_file})
+  set_property(DIRECTORY APPEND PROPERTY TEST_INCLUDE_FILES "${script}")
 endfunction()

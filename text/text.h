@@ -10,10 +10,12 @@
 //  - Every routine takes every input (empty, lone lead bytes, odd lengths) and never fails.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 namespace tuvaro {
@@ -25,6 +27,10 @@ class Text {
   Text() = default;
   explicit Text(std::string_view bytes) : bytes_(bytes.substr(0, bytes.find('\0'))) {}
   explicit Text(const char* bytes) : Text(std::string_view(bytes)) {}
+  // Takes over `bytes` without copying them (a large response body, say), cut at the first NUL.
+  explicit Text(std::string&& bytes) : bytes_(std::move(bytes)) {
+    bytes_.resize(std::min(bytes_.size(), bytes_.find('\0')));
+  }
 
   const std::string& str() const { return bytes_; }
   std::string_view view() const { return bytes_; }
