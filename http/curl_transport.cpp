@@ -111,7 +111,10 @@ struct Target {
   std::string origin() const {
     std::string origin = secure ? "https://" : "http://";
     origin += host;
-    if (port != 0) origin += ":" + std::to_string(port);
+    if (port != 0) {
+      origin += ':';
+      origin += std::to_string(port);
+    }
     return origin;
   }
 };
@@ -188,6 +191,16 @@ class Request final : public TransportHandle {
     return count;
   }
 
+  std::optional<std::uint64_t> announcedBodySize() const {
+    curl_off_t length = -1;
+    if (!responded_ || !easy_ ||
+        curl_easy_getinfo(easy_.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK ||
+        length < 0) {
+      return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(length);
+  }
+
   std::optional<Bytes> rawHeaders() const {
     if (!responded_) return std::nullopt;
     return Bytes(headerBlock_);
@@ -242,7 +255,8 @@ class Request final : public TransportHandle {
     const std::string url = origin + "/";
     const std::string requestTarget =
         viaProxy ? origin + target_.requestTarget : target_.requestTarget;
-    const std::string proxy = viaProxy ? "http://" + httpProxy_ : "";
+    std::string proxy;
+    if (viaProxy) proxy.append("http://").append(httpProxy_);
 
     bool ok = curl_easy_setopt(easy, CURLOPT_URL, url.c_str()) == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_REQUEST_TARGET, requestTarget.c_str()) == CURLE_OK;
@@ -413,7 +427,10 @@ class Request final : public TransportHandle {
     const auto port = part(CURLUPART_PORT);
     next.port = port ? static_cast<std::int32_t>(textToInteger(*port)) : 0;
     next.requestTarget = *path;
-    if (const auto query = part(CURLUPART_QUERY)) next.requestTarget += "?" + *query;
+    if (const auto query = part(CURLUPART_QUERY)) {
+      next.requestTarget += '?';
+      next.requestTarget += *query;
+    }
     return HopOutcome::kFollow;
   }
 
@@ -493,6 +510,11 @@ std::size_t CurlTransport::read(TransportHandle* requestHandle, char* buffer,
 std::optional<Bytes> CurlTransport::queryRawHeaders(TransportHandle* requestHandle) {
   const auto* request = dynamic_cast<Request*>(requestHandle);
   return request ? request->rawHeaders() : std::nullopt;
+}
+
+std::optional<std::uint64_t> CurlTransport::announcedBodySize(TransportHandle* requestHandle) {
+  const auto* request = dynamic_cast<Request*>(requestHandle);
+  return request ? request->announcedBodySize() : std::nullopt;
 }
 
 void CurlTransport::close(TransportHandle* handle) { delete handle; }

@@ -33,6 +33,7 @@ class CurlTransport final : public Transport {
   std::size_t read(TransportHandle* request, char* buffer, std::size_t capacity) override;
   std::optional<Bytes> queryRawHeaders(TransportHandle* request) override;
   void close(TransportHandle* handle) override;
+  std::optional<std::uint64_t> announcedBodySize(TransportHandle* request) override;
 
   // Redirects followed at most; one more makes the request fail.
   static constexpr int kMaxRedirects = 5;
