@@ -30,6 +30,7 @@ class ScriptedTransport final : public Transport {
   bool failOpen = false, failConnect = false, failRequest = false;
   std::vector<std::string> bodyChunks;
   std::optional<std::string> rawHeaders = "HTTP/1.1 200 OK\r\n"s;
+  std::optional<std::uint64_t> announced;
 
   // What the routine did.
   std::vector<std::string> calls;
@@ -90,6 +91,7 @@ class ScriptedTransport final : public Transport {
     if (!rawHeaders) return std::nullopt;
     return Bytes(*rawHeaders);
   }
+  std::optional<std::uint64_t> announcedBodySize(TransportHandle*) override { return announced; }
   void close(TransportHandle* handle) override {
     calls.push_back("close " + kindOf(handle));
     delete handle;
@@ -134,6 +136,18 @@ TEST(HttpRequestTest, ReadsTheBodyInChunksOf1024Bytes) {
   EXPECT_EQ(httpRequest(transport, Text("http://a/")).str(), expected);
   ASSERT_EQ(transport.readCapacities.size(), 51u);  // 50 chunks, then the 0 that ends it
   for (std::size_t capacity : transport.readCapacities) EXPECT_EQ(capacity, 1024u);
+}
+
+TEST(HttpRequestTest, TheAnnouncedBodySizeIsOnlyAHint) {
+  // Whatever the transport announces, the body is what the reads deliver.
+  const std::optional<std::uint64_t> announcements[] = {std::nullopt, 0, 3, 10,
+                                                        std::uint64_t{1} << 62};
+  for (const auto& announced : announcements) {
+    ScriptedTransport transport;
+    transport.announced = announced;
+    transport.bodyChunks = {"abc", "defg"};
+    EXPECT_EQ(httpRequest(transport, Text("http://a/")).str(), "abcdefg");
+  }
 }
 
 struct HeaderCase {
