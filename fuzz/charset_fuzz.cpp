@@ -9,8 +9,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  static const char* const kCharsets[] = {"UTF-8", "GBK", "UTF-16LE", "UTF-16", "ISO-8859-1",
-                                          "Big5", "GB18030", "no-such-charset"};
+  static const char* const kCharsets[] = {"UTF-8",      "GBK",  "UTF-16LE", "UTF-16",
+                                          "ISO-8859-1", "Big5", "GB18030",  "no-such-charset"};
   const unsigned choice = data[0];
   const tuvaro::Bytes input(std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
   tuvaro::Text from(kCharsets[choice & 7]);

@@ -281,8 +281,8 @@ class Request final : public TransportHandle {
     ok = ok && curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Request::onBody) == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_WRITEDATA, this) == CURLE_OK;
     if ((flags_ & kFlagNoCookies) == 0) {
-      cookieLine_ = CookieStore::instance().cookieHeader(target_.secure, target_.host,
-                                                         target_.requestTarget);
+      cookieLine_ =
+          CookieStore::instance().cookieHeader(target_.secure, target_.host, target_.requestTarget);
       if (!cookieLine_.empty()) {
         ok = ok && curl_easy_setopt(easy, CURLOPT_COOKIE, cookieLine_.c_str()) == CURLE_OK;
       }
@@ -490,8 +490,8 @@ TransportHandle* CurlTransport::openRequest(TransportHandle* connectionHandle, c
   const auto* connection = dynamic_cast<Connection*>(connectionHandle);
   // Only HTTP/1.1 is spoken.
   if (!connection || verb.empty() || version != Text("HTTP/1.1")) return nullptr;
-  auto request = std::make_unique<Request>(*connection, verb.str(), objectName.str(), flags,
-                                           options_.caFile);
+  auto request =
+      std::make_unique<Request>(*connection, verb.str(), objectName.str(), flags, options_.caFile);
   return request->valid() ? request.release() : nullptr;
 }
 

@@ -116,8 +116,8 @@ Text httpRequest(Transport& transport, const Text& url, const HttpRequestArgs& a
   if (args.proxyAddress) proxyList = Text("http=") + *args.proxyAddress;
   HandleGuard internet(transport, transport.open(agent, proxyList));
   if (!internet) return {};
-  HandleGuard connection(transport,
-                         transport.connect(internet.get(), urlHost(url.view()), urlPort(url.view())));
+  HandleGuard connection(
+      transport, transport.connect(internet.get(), urlHost(url.view()), urlPort(url.view())));
   if (!connection) return {};
   HandleGuard request(transport, transport.openRequest(connection.get(), verb, urlPath(url.view()),
                                                        Text("HTTP/1.1"), requestFlags(url, args)));

@@ -260,24 +260,25 @@ std::pair<std::string, std::string> cookieTexts(int pieces) {
 
 double mergeSecondsPerPiece(int pieces, int repeats) {
   const auto [supplied, returned] = cookieTexts(pieces);
-  return bestOf(5, [&] {
-           const auto start = Clock::now();
-           std::size_t sink = 0;
-           for (int r = 0; r < repeats; ++r) {
-             tuvaro::Text cookies(supplied), returnedCookies(returned);
-             sink += tuvaro::mergeCookies(cookies, returnedCookies).size();
-           }
-           if (sink == 0) std::fprintf(stderr, "empty merge\n");
-           return secondsSince(start);
-         }) /
+  return bestOf(5,
+                [&] {
+                  const auto start = Clock::now();
+                  std::size_t sink = 0;
+                  for (int r = 0; r < repeats; ++r) {
+                    tuvaro::Text cookies(supplied), returnedCookies(returned);
+                    sink += tuvaro::mergeCookies(cookies, returnedCookies).size();
+                  }
+                  if (sink == 0) std::fprintf(stderr, "empty merge\n");
+                  return secondsSince(start);
+                }) /
          repeats / pieces;
 }
 
 void cookieScaling() {
   const double small = mergeSecondsPerPiece(1000, 200);
   const double large = mergeSecondsPerPiece(100000, 2);
-  std::printf("mergeCookies per piece: %.1f ns at 1,000 pieces, %.1f ns at 100,000\n",
-              small * 1e9, large * 1e9);
+  std::printf("mergeCookies per piece: %.1f ns at 1,000 pieces, %.1f ns at 100,000\n", small * 1e9,
+              large * 1e9);
   std::printf("RATIO merge_cookies_per_piece_growth %.2f (limit 2)\n", large / small);
 }
 
@@ -326,8 +327,9 @@ void charsetConversion() {
     outSize = tuvaro::convertCharset(input).size();
     return secondsSince(start);
   });
-  const double iconv =
-      bestOf(3, [&] { return runChild({"iconv", "-f", "UTF-8", "-t", "GBK"}, path).seconds; });
+  const double iconv = bestOf(3, [&] {
+    return runChild({"iconv", "-f", "UTF-8", "-t", "GBK"}, path).seconds;
+  });
   const ChildRun check = runChild({"iconv", "-f", "UTF-8", "-t", "GBK"}, path);
   ::unlink(path);
   if (check.status != 0) std::fprintf(stderr, "iconv failed\n");

@@ -107,8 +107,8 @@ Text referenceMerge(Text& cookies, Text& returned) {
 TEST(MergeCookiesTest, AgreesWithTheListScansOnRandomTexts) {
   // Short texts over a small alphabet hit every rule: separators, "=", spaces of both kinds,
   // two-byte characters whose second byte is ";" or "=" or " ", lone lead bytes, deletions.
-  const std::string_view alphabet[] = {"a", "b", "=", ";", " ", "\xA1\xA1", "\x81", "\x81;",
-                                       "\x81=", "=deleted", "; ", "\t", "\xA1"};
+  const std::string_view alphabet[] = {"a",     "b",     "=",        ";",  " ",  "\xA1\xA1", "\x81",
+                                       "\x81;", "\x81=", "=deleted", "; ", "\t", "\xA1"};
   std::uint32_t seed = 12345;
   auto next = [&seed] {
     seed = seed * 1664525u + 1013904223u;
@@ -141,8 +141,14 @@ struct NameCase {
 
 TEST(CookieNameTest, TextBeforeTheFirstEqualsTrimmed) {
   const NameCase cases[] = {
-      {"a=1", "a"},        {" a =1", "a"},   {"a b=1", "a b"}, {"secure", "secure"},
-      {"=1", ""},          {"", ""},         {"a=b=c", "a"},   {"\xA1\xA1x\xA1\xA1=1", "x"},
+      {"a=1", "a"},
+      {" a =1", "a"},
+      {"a b=1", "a b"},
+      {"secure", "secure"},
+      {"=1", ""},
+      {"", ""},
+      {"a=b=c", "a"},
+      {"\xA1\xA1x\xA1\xA1=1", "x"},
       {"\x81=x=1", "\x81=x"},  // the "=" inside a two-byte character does not count
   };
   for (const NameCase& c : cases) {
@@ -170,12 +176,9 @@ struct JoinCase {
 
 TEST(JoinDistinctTest, KeepsFirstOccurrences) {
   const JoinCase cases[] = {
-      {"", "; ", ""},
-      {"x; y; x", "; ", "x; y"},
-      {"x; y; x", "", "x; y; x"},
-      {"x;x;x", ";", "x"},
-      {"; x", "; ", "; x"},  // the leading empty piece is a piece
-      {"x; ", "; ", "x"},    // a trailing separator adds none
+      {"", "; ", ""},         {"x; y; x", "; ", "x; y"}, {"x; y; x", "", "x; y; x"},
+      {"x;x;x", ";", "x"},    {"; x", "; ", "; x"},  // the leading empty piece is a piece
+      {"x; ", "; ", "x"},                            // a trailing separator adds none
       {"X; x", "; ", "X; x"},
   };
   for (const JoinCase& c : cases) {
