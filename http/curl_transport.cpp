@@ -35,9 +35,11 @@ using HeaderList = std::unique_ptr<curl_slist, ListCloser>;
 using Url = std::unique_ptr<CURLU, UrlCloser>;
 using CurlString = std::unique_ptr<char, CurlStringCloser>;
 
-// Big enough that a fast local transfer takes few system calls; it also bounds how much of the
-// body is held between two reads, since the transfer is driven only when that is used up.
-constexpr long kReceiveBufferSize = 128 * 1024;
+// Small enough that libcurl's buffer and the pending bytes stay in the processor's caches while
+// they are copied on (larger buffers measured slower on a 256 MiB local download), large
+// enough to keep system calls few. It also bounds how much of the body is held between two
+// reads, since the transfer is driven only when that is used up.
+constexpr long kReceiveBufferSize = 32 * 1024;
 constexpr int kPollMilliseconds = 1000;
 constexpr long kDefaultProxyPort = 80;
 
