@@ -23,9 +23,8 @@ using Converter = std::unique_ptr<UConverter, ConverterCloser>;
 // Writes the substitution ("?") for every character that the charset cannot hold. ICU's own
 // substitution callback writes nothing for default-ignorable characters (a zero-width space, a
 // byte-order mark inside the text); the code page's conversion gives "?" for those too.
-void substituteEveryCharacter(const void*, UConverterFromUnicodeArgs* args, const UChar*,
-                              int32_t, UChar32, UConverterCallbackReason reason,
-                              UErrorCode* status) {
+void substituteEveryCharacter(const void*, UConverterFromUnicodeArgs* args, const UChar*, int32_t,
+                              UChar32, UConverterCallbackReason reason, UErrorCode* status) {
   if (reason > UCNV_IRREGULAR) return;
   *status = U_ZERO_ERROR;
   ucnv_cbFromUWriteSub(args, 0, status);
@@ -119,7 +118,8 @@ Bytes convertCharset(const Bytes& data, Text* fromCharset, Text* toCharset,
   if (to.empty()) to = Text("GBK");
   if (fromCharset) *fromCharset = from;
   if (toCharset) *toCharset = to;
-  return skip ? streamConvert(data, from, to, *skip, true) : streamConvert(data, from, to, 0, false);
+  return skip ? streamConvert(data, from, to, *skip, true)
+              : streamConvert(data, from, to, 0, false);
 }
 
 }  // namespace tuvaro

@@ -28,9 +28,8 @@ bool isIpAddress(std::string_view host) {
   if (host.find(':') != std::string_view::npos || host.find('[') != std::string_view::npos) {
     return true;
   }
-  return !host.empty() && std::all_of(host.begin(), host.end(), [](char c) {
-    return (c >= '0' && c <= '9') || c == '.';
-  });
+  return !host.empty() && std::all_of(host.begin(), host.end(),
+                                      [](char c) { return (c >= '0' && c <= '9') || c == '.'; });
 }
 
 // RFC 6265 domain matching: the host itself, or a name below the domain (not for addresses).
@@ -51,8 +50,9 @@ std::string_view pathOf(std::string_view target) {
 std::string defaultPath(std::string_view target) {
   const std::string_view path = pathOf(target);
   const std::size_t lastSlash = path.rfind('/');
-  return lastSlash == 0 || lastSlash == std::string_view::npos ? "/"
-                                                                : std::string(path.substr(0, lastSlash));
+  return lastSlash == 0 || lastSlash == std::string_view::npos
+             ? "/"
+             : std::string(path.substr(0, lastSlash));
 }
 
 bool pathMatches(std::string_view requestPath, std::string_view cookiePath) {
@@ -72,8 +72,7 @@ void CookieStore::dropExpired(Clock::time_point now) {
   std::erase_if(cookies_, [now](const Cookie& c) { return c.expires && *c.expires <= now; });
 }
 
-std::string CookieStore::cookieHeader(bool secure, std::string_view host,
-                                      std::string_view target) {
+std::string CookieStore::cookieHeader(bool secure, std::string_view host, std::string_view target) {
   const std::string_view path = pathOf(target);
   std::lock_guard lock(mutex_);
   dropExpired(Clock::now());
@@ -103,7 +102,8 @@ void CookieStore::receive(std::string_view setCookieValue, std::string_view host
   std::string_view rest = setCookieValue;
   const std::size_t firstSemicolon = rest.find(';');
   const std::string_view pair = rest.substr(0, firstSemicolon);
-  rest = firstSemicolon == std::string_view::npos ? std::string_view() : rest.substr(firstSemicolon + 1);
+  rest = firstSemicolon == std::string_view::npos ? std::string_view()
+                                                  : rest.substr(firstSemicolon + 1);
   const std::size_t equals = pair.find('=');
   if (equals == std::string_view::npos) return;
   Cookie cookie;
@@ -122,8 +122,9 @@ void CookieStore::receive(std::string_view setCookieValue, std::string_view host
     rest = semicolon == std::string_view::npos ? std::string_view() : rest.substr(semicolon + 1);
     const std::size_t eq = attribute.find('=');
     const std::string key = lowerAscii(trimWhiteSpace(attribute.substr(0, eq)));
-    const std::string_view value =
-        eq == std::string_view::npos ? std::string_view() : trimWhiteSpace(attribute.substr(eq + 1));
+    const std::string_view value = eq == std::string_view::npos
+                                       ? std::string_view()
+                                       : trimWhiteSpace(attribute.substr(eq + 1));
     if (key == "domain" && !value.empty()) {
       std::string domain = lowerAscii(value);
       if (domain.front() == '.') domain.erase(0, 1);

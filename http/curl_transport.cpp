@@ -35,9 +35,11 @@ using HeaderList = std::unique_ptr<curl_slist, ListCloser>;
 using Url = std::unique_ptr<CURLU, UrlCloser>;
 using CurlString = std::unique_ptr<char, CurlStringCloser>;
 
-// Big enough that a fast local transfer takes few system calls; it also bounds how much of the
-// body is held between two reads, since the transfer is driven only when that is used up.
-constexpr long kReceiveBufferSize = 128 * 1024;
+// Small enough that libcurl's buffer and the pending bytes stay in the processor's caches while
+// they are copied on (larger buffers measured slower on a 256 MiB local download), large
+// enough to keep system calls few. It also bounds how much of the body is held between two
+// reads, since the transfer is driven only when that is used up.
+constexpr long kReceiveBufferSize = 32 * 1024;
 constexpr int kPollMilliseconds = 1000;
 constexpr long kDefaultProxyPort = 80;
 
@@ -111,7 +113,10 @@ struct Target {
   std::string origin() const {
     std::string origin = secure ? "https://" : "http://";
     origin += host;
-    if (port != 0) origin += ":" + std::to_string(port);
+    if (port != 0) {
+      origin += ':';
+      origin += std::to_string(port);
+    }
     return origin;
   }
 };
@@ -188,6 +193,16 @@ class Request final : public TransportHandle {
     return count;
   }
 
+  std::optional<std::uint64_t> announcedBodySize() const {
+    curl_off_t length = -1;
+    if (!responded_ || !easy_ ||
+        curl_easy_getinfo(easy_.get(), CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) != CURLE_OK ||
+        length < 0) {
+      return std::nullopt;
+    }
+    return static_cast<std::uint64_t>(length);
+  }
+
   std::optional<Bytes> rawHeaders() const {
     if (!responded_) return std::nullopt;
     return Bytes(headerBlock_);
@@ -242,7 +257,8 @@ class Request final : public TransportHandle {
     const std::string url = origin + "/";
     const std::string requestTarget =
         viaProxy ? origin + target_.requestTarget : target_.requestTarget;
-    const std::string proxy = viaProxy ? "http://" + httpProxy_ : "";
+    std::string proxy;
+    if (viaProxy) proxy.append("http://").append(httpProxy_);
 
     bool ok = curl_easy_setopt(easy, CURLOPT_URL, url.c_str()) == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_REQUEST_TARGET, requestTarget.c_str()) == CURLE_OK;
@@ -267,8 +283,8 @@ class Request final : public TransportHandle {
     ok = ok && curl_easy_setopt(easy, CURLOPT_WRITEFUNCTION, &Request::onBody) == CURLE_OK;
     ok = ok && curl_easy_setopt(easy, CURLOPT_WRITEDATA, this) == CURLE_OK;
     if ((flags_ & kFlagNoCookies) == 0) {
-      cookieLine_ = CookieStore::instance().cookieHeader(target_.secure, target_.host,
-                                                         target_.requestTarget);
+      cookieLine_ =
+          CookieStore::instance().cookieHeader(target_.secure, target_.host, target_.requestTarget);
       if (!cookieLine_.empty()) {
         ok = ok && curl_easy_setopt(easy, CURLOPT_COOKIE, cookieLine_.c_str()) == CURLE_OK;
       }
@@ -413,7 +429,10 @@ class Request final : public TransportHandle {
     const auto port = part(CURLUPART_PORT);
     next.port = port ? static_cast<std::int32_t>(textToInteger(*port)) : 0;
     next.requestTarget = *path;
-    if (const auto query = part(CURLUPART_QUERY)) next.requestTarget += "?" + *query;
+    if (const auto query = part(CURLUPART_QUERY)) {
+      next.requestTarget += '?';
+      next.requestTarget += *query;
+    }
     return HopOutcome::kFollow;
   }
 
@@ -473,8 +492,8 @@ TransportHandle* CurlTransport::openRequest(TransportHandle* connectionHandle, c
   const auto* connection = dynamic_cast<Connection*>(connectionHandle);
   // Only HTTP/1.1 is spoken.
   if (!connection || verb.empty() || version != Text("HTTP/1.1")) return nullptr;
-  auto request = std::make_unique<Request>(*connection, verb.str(), objectName.str(), flags,
-                                           options_.caFile);
+  auto request =
+      std::make_unique<Request>(*connection, verb.str(), objectName.str(), flags, options_.caFile);
   return request->valid() ? request.release() : nullptr;
 }
 
@@ -493,6 +512,11 @@ std::size_t CurlTransport::read(TransportHandle* requestHandle, char* buffer,
 std::optional<Bytes> CurlTransport::queryRawHeaders(TransportHandle* requestHandle) {
   const auto* request = dynamic_cast<Request*>(requestHandle);
   return request ? request->rawHeaders() : std::nullopt;
+}
+
+std::optional<std::uint64_t> CurlTransport::announcedBodySize(TransportHandle* requestHandle) {
+  const auto* request = dynamic_cast<Request*>(requestHandle);
+  return request ? request->announcedBodySize() : std::nullopt;
 }
 
 void CurlTransport::close(TransportHandle* handle) { delete handle; }

@@ -4,6 +4,9 @@
 // between threads. Every request speaks HTTP/1.1, verifies TLS certificates, ignores proxy
 // settings from the environment, asks for no content coding and sends no
 // "Expect: 100-continue".
+//
+// What libcurl itself refuses, the request fails on (no response, no headers): a status line
+// that is not HTTP/1.x, a header line without a colon, a header block over 300 KiB.
 #pragma once
 
 #include <string>
@@ -33,6 +36,7 @@ class CurlTransport final : public Transport {
   std::size_t read(TransportHandle* request, char* buffer, std::size_t capacity) override;
   std::optional<Bytes> queryRawHeaders(TransportHandle* request) override;
   void close(TransportHandle* handle) override;
+  std::optional<std::uint64_t> announcedBodySize(TransportHandle* request) override;
 
   // Redirects followed at most; one more makes the request fail.
   static constexpr int kMaxRedirects = 5;

@@ -4,6 +4,7 @@
 #include <string>
 #include <utility>
 
+#include "http/body_buffer.h"
 #include "http/charset.h"
 #include "http/cookies.h"
 #include "http/url.h"
@@ -115,8 +116,8 @@ Text httpRequest(Transport& transport, const Text& url, const HttpRequestArgs& a
   if (args.proxyAddress) proxyList = Text("http=") + *args.proxyAddress;
   HandleGuard internet(transport, transport.open(agent, proxyList));
   if (!internet) return {};
-  HandleGuard connection(transport,
-                         transport.connect(internet.get(), urlHost(url.view()), urlPort(url.view())));
+  HandleGuard connection(
+      transport, transport.connect(internet.get(), urlHost(url.view()), urlPort(url.view())));
   if (!connection) return {};
   HandleGuard request(transport, transport.openRequest(connection.get(), verb, urlPath(url.view()),
                                                        Text("HTTP/1.1"), requestFlags(url, args)));
@@ -136,13 +137,17 @@ Text httpRequest(Transport& transport, const Text& url, const HttpRequestArgs& a
     transport.send(request.get(), headerText, body, true);
   }
 
-  std::string body;
+  BodyBuffer received;
+  if (const auto announced = transport.announcedBodySize(request.get())) {
+    received.expect(*announced);
+  }
   char chunk[kReadChunk] = {};
   for (;;) {
     const std::size_t count = transport.read(request.get(), chunk, sizeof chunk);
     if (count == 0) break;
-    body.append(chunk, count);
+    received.append(chunk, count);
   }
+  std::string body = received.take();
 
   const std::optional<Bytes> rawHeaders = transport.queryRawHeaders(request.get());
   const Text responseHeaders = rawHeaders ? rawHeaders->toText() : Text();

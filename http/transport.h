@@ -73,6 +73,13 @@ class Transport {
 
   // Closes any handle; null is accepted and does nothing.
   virtual void close(TransportHandle* handle) = 0;
+
+  // Not one of the seven operations but a hint beside them: the length that the final
+  // response announces for its body (Content-Length), once send has returned, so that the
+  // caller can size its buffer once. Nullopt when unknown; a backend need not tell.
+  virtual std::optional<std::uint64_t> announcedBodySize(TransportHandle* /*request*/) {
+    return std::nullopt;
+  }
 };
 
 }  // namespace tuvaro

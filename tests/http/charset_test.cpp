@@ -29,7 +29,10 @@ TEST(ConvertCharsetTest, ReEncodesThroughCodePage936) {
       {"a NUL first gives nothing", "\0abc"s, "UTF-8", "GBK", ""},
       {"a UTF-8 signature is dropped", "\xEF\xBB\xBFok", "UTF-8", "GBK", "ok"},
       {"a signature later is a character", "o\xEF\xBB\xBFk", "UTF-8", "GBK", "o?k"},
-      {"an invisible character is still a character", "a\xE2\x80\x8B" "b", "UTF-8", "GBK", "a?b"},
+      {"an invisible character is still a character",
+       "a\xE2\x80\x8B"
+       "b",
+       "UTF-8", "GBK", "a?b"},
       {"a lone continuation byte is malformed", "a\x80z", "UTF-8", "GBK", "a?z"},
       {"a cut-off sequence at the end", "a\xE4\xB8", "UTF-8", "GBK", "a?"},
       {"an overlong form", "\xC0\xAFx", "UTF-8", "GBK", "??x"},
@@ -140,9 +143,9 @@ TEST(ConvertCharsetConcurrencyTest, ThreadsConvertIndependently) {
     threads.emplace_back([t, &ok] {
       int good = 0;
       for (int i = 0; i < 200; ++i) {
-        good += convertCharset(Bytes(std::string(static_cast<std::size_t>(t + 1), 'a') +
-                                     "\xE4\xB8\xAD"))
-                        .str() == std::string(static_cast<std::size_t>(t + 1), 'a') + "\xD6\xD0";
+        good += convertCharset(
+                    Bytes(std::string(static_cast<std::size_t>(t + 1), 'a') + "\xE4\xB8\xAD"))
+                    .str() == std::string(static_cast<std::size_t>(t + 1), 'a') + "\xD6\xD0";
       }
       ok[static_cast<std::size_t>(t)] = good;
     });

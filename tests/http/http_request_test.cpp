@@ -30,6 +30,7 @@ class ScriptedTransport final : public Transport {
   bool failOpen = false, failConnect = false, failRequest = false;
   std::vector<std::string> bodyChunks;
   std::optional<std::string> rawHeaders = "HTTP/1.1 200 OK\r\n"s;
+  std::optional<std::uint64_t> announced;
 
   // What the routine did.
   std::vector<std::string> calls;
@@ -90,6 +91,7 @@ class ScriptedTransport final : public Transport {
     if (!rawHeaders) return std::nullopt;
     return Bytes(*rawHeaders);
   }
+  std::optional<std::uint64_t> announcedBodySize(TransportHandle*) override { return announced; }
   void close(TransportHandle* handle) override {
     calls.push_back("close " + kindOf(handle));
     delete handle;
@@ -118,9 +120,9 @@ TEST(HttpRequestTest, UrlAloneSendsAGetWithTheDefaultHeaderText) {
   EXPECT_EQ(transport.flags, kFlagReload | kFlagNeedFile | kFlagIgnoreRedirectToHttps);
   EXPECT_EQ(transport.headers.str(), "Referer: " + url.str() + kDefaults);
   EXPECT_FALSE(transport.withBody);
-  const std::vector<std::string> calls = {"open",  "connect",       "openRequest",
-                                          "send",  "query",         "close request",
-                                          "close connection", "close internet"};
+  const std::vector<std::string> calls = {
+      "open",  "connect",       "openRequest",      "send",
+      "query", "close request", "close connection", "close internet"};
   EXPECT_EQ(transport.calls, calls);
 }
 
@@ -134,6 +136,18 @@ TEST(HttpRequestTest, ReadsTheBodyInChunksOf1024Bytes) {
   EXPECT_EQ(httpRequest(transport, Text("http://a/")).str(), expected);
   ASSERT_EQ(transport.readCapacities.size(), 51u);  // 50 chunks, then the 0 that ends it
   for (std::size_t capacity : transport.readCapacities) EXPECT_EQ(capacity, 1024u);
+}
+
+TEST(HttpRequestTest, TheAnnouncedBodySizeIsOnlyAHint) {
+  // Whatever the transport announces, the body is what the reads deliver.
+  const std::optional<std::uint64_t> announcements[] = {std::nullopt, 0, 3, 10,
+                                                        std::uint64_t{1} << 62};
+  for (const auto& announced : announcements) {
+    ScriptedTransport transport;
+    transport.announced = announced;
+    transport.bodyChunks = {"abc", "defg"};
+    EXPECT_EQ(httpRequest(transport, Text("http://a/")).str(), "abcdefg");
+  }
 }
 
 struct HeaderCase {
@@ -254,8 +268,7 @@ TEST(HttpRequestTest, VerbAndRequestBody) {
   const BodyCase cases[] = {
       {"GET sends no body", 0, "ignored", "kept", "GET", false, "", "kept"},
       {"POST with text", 1, "q=1", "", "POST", true, "q=1", "q=1"},
-      {"POST with text, bytes left out", 1, "q=1", std::nullopt, "POST", true, "q=1",
-       std::nullopt},
+      {"POST with text, bytes left out", 1, "q=1", std::nullopt, "POST", true, "q=1", std::nullopt},
       {"bytes win over text", 1, "q=1", "b\0y"s, "POST", true, "b\0y"s, "b\0y"s},
       {"method 2 is a GET with a body", 2, "q=2", "", "GET", true, "q=2", "q=2"},
       {"method -1 likewise", -1, "", "", "GET", true, "", ""},
@@ -291,13 +304,13 @@ struct ScanCase {
 TEST(HttpRequestTest, HeaderScanForLocationAndCookies) {
   const ScanCase cases[] = {
       {"two Set-Cookie lines with attributes",
-       "HTTP/1.1 200 OK\r\nSet-Cookie: a=1; path=/\r\nSet-Cookie: b=2; HttpOnly\r\n",
-       std::nullopt, "", "a=1; b=2", "", "HEADERS"},
+       "HTTP/1.1 200 OK\r\nSet-Cookie: a=1; path=/\r\nSet-Cookie: b=2; HttpOnly\r\n", std::nullopt,
+       "", "a=1; b=2", "", "HEADERS"},
       {"a Set-Cookie line without \";\" gives an empty piece",
        "HTTP/1.1 200 OK\r\nSet-Cookie: a=1; path=/\r\nSet-Cookie: c=3\r\nSet-Cookie: b=2; x\r\n",
        std::nullopt, "", "a=1; ; b=2", "", "HEADERS"},
-      {"supplied cookies are merged", "HTTP/1.1 200 OK\r\nSet-Cookie: b=3; path=/\r\n",
-       "a=1; b=2", "", "b=3", "b=3; a=1", "HEADERS"},
+      {"supplied cookies are merged", "HTTP/1.1 200 OK\r\nSet-Cookie: b=3; path=/\r\n", "a=1; b=2",
+       "", "b=3", "b=3; a=1", "HEADERS"},
       {"supplied empty cookies take the returned ones",
        "HTTP/1.1 200 OK\r\nSet-Cookie:  x = 1 ; path=/\r\n", "", "", "x=1", "x=1", "HEADERS"},
       {"returned cookies lose their spaces only when merged",
@@ -308,22 +321,22 @@ TEST(HttpRequestTest, HeaderScanForLocationAndCookies) {
        "a=1; b=2", "", "a=deleted", "b=2", "HEADERS"},
       {"a Location line", "HTTP/1.1 302 Found\r\nLocation:  /next \r\n", std::nullopt, "", "", "",
        "/next"},
-      {"Content-Location counts as Location",
-       "HTTP/1.1 200 OK\r\nContent-Location: /other\r\n", std::nullopt, "", "", "", "/other"},
+      {"Content-Location counts as Location", "HTTP/1.1 200 OK\r\nContent-Location: /other\r\n",
+       std::nullopt, "", "", "", "/other"},
       {"the last Location line wins",
-       "HTTP/1.1 302 Found\r\nLocation: /a\r\nContent-Location: /b\r\n", std::nullopt, "", "",
-       "", "/b"},
-      {"\"location:\" in lower case is not searched",
-       "HTTP/1.1 302 Found\r\nlocation: /a\r\n", std::nullopt, "", "", "", "HEADERS"},
+       "HTTP/1.1 302 Found\r\nLocation: /a\r\nContent-Location: /b\r\n", std::nullopt, "", "", "",
+       "/b"},
+      {"\"location:\" in lower case is not searched", "HTTP/1.1 302 Found\r\nlocation: /a\r\n",
+       std::nullopt, "", "", "", "HEADERS"},
       {"a redirect location passed in stays when there is none", "HTTP/1.1 200 OK\r\n",
        std::nullopt, "kept", "", "", "kept"},
-      {"\"Set-Cookie\" is searched anywhere in a line", "HTTP/1.1 200 OK\r\nX-Set-Cookie: q=1; p\r\n",
-       std::nullopt, "", "q=1", "", "HEADERS"},
-      {"but in exactly that letter case", "HTTP/1.1 200 OK\r\nSET-COOKIE: q=1; p\r\n",
-       std::nullopt, "", "", "", "HEADERS"},
+      {"\"Set-Cookie\" is searched anywhere in a line",
+       "HTTP/1.1 200 OK\r\nX-Set-Cookie: q=1; p\r\n", std::nullopt, "", "q=1", "", "HEADERS"},
+      {"but in exactly that letter case", "HTTP/1.1 200 OK\r\nSET-COOKIE: q=1; p\r\n", std::nullopt,
+       "", "", "", "HEADERS"},
       {"the value starts after the first \"Set-Cookie:\" in any case",
-       "HTTP/1.1 200 OK\r\nSET-COOKIE: Set-Cookie q=1; p\r\n", std::nullopt, "",
-       "Set-Cookie q=1", "", "HEADERS"},
+       "HTTP/1.1 200 OK\r\nSET-COOKIE: Set-Cookie q=1; p\r\n", std::nullopt, "", "Set-Cookie q=1",
+       "", "HEADERS"},
   };
   for (const ScanCase& c : cases) {
     SCOPED_TRACE(c.why);
@@ -351,9 +364,9 @@ TEST(HttpRequestTest, LongHeaderTextIsHandedBackWhole) {
   raw += "Set-Cookie: late=1; path=/\r\nLocation: /late\r\n";
   transport.rawHeaders = raw;
   Text returned, redirect, headers;
-  httpRequest(transport, Text("http://a/"),
-              {.returnedCookies = &returned, .redirectLocation = &redirect,
-               .responseHeaders = &headers});
+  httpRequest(
+      transport, Text("http://a/"),
+      {.returnedCookies = &returned, .redirectLocation = &redirect, .responseHeaders = &headers});
   EXPECT_EQ(headers.str(), raw);
   EXPECT_EQ(returned.str(), "late=1");
   EXPECT_EQ(redirect.str(), "/late");
@@ -364,8 +377,10 @@ TEST(HttpRequestTest, NoResponseGivesEmptyHeaderText) {
   transport.rawHeaders = std::nullopt;
   Text returned("old"), redirect, headers("old"), extra;
   EXPECT_EQ(httpRequest(transport, Text("http://a/"),
-                        {.returnedCookies = &returned, .extraHeaders = &extra,
-                         .redirectLocation = &redirect, .responseHeaders = &headers})
+                        {.returnedCookies = &returned,
+                         .extraHeaders = &extra,
+                         .redirectLocation = &redirect,
+                         .responseHeaders = &headers})
                 .str(),
             "");
   EXPECT_EQ(headers.str(), "");
@@ -418,11 +433,7 @@ struct FailureCase {
 TEST(HttpRequestTest, AFailedHandleClosesWhatWasOpenedAndTouchesNothing) {
   const FailureCase cases[] = {
       {"no internet handle", true, false, false, {"open", "close null"}},
-      {"no connection",
-       false,
-       true,
-       false,
-       {"open", "connect", "close null", "close internet"}},
+      {"no connection", false, true, false, {"open", "connect", "close null", "close internet"}},
       {"no request",
        false,
        false,
@@ -438,11 +449,15 @@ TEST(HttpRequestTest, AFailedHandleClosesWhatWasOpenedAndTouchesNothing) {
     transport.bodyChunks = {"body"};
     Text cookies("c=1"), returned("r"), extra("X: 1"), redirect("l"), headers("h");
     Bytes postBytes;
-    const Text result = httpRequest(
-        transport, Text("http://a/"),
-        {.method = 1, .postText = Text("p"), .cookies = &cookies, .returnedCookies = &returned,
-         .extraHeaders = &extra, .redirectLocation = &redirect, .postBytes = &postBytes,
-         .responseHeaders = &headers});
+    const Text result = httpRequest(transport, Text("http://a/"),
+                                    {.method = 1,
+                                     .postText = Text("p"),
+                                     .cookies = &cookies,
+                                     .returnedCookies = &returned,
+                                     .extraHeaders = &extra,
+                                     .redirectLocation = &redirect,
+                                     .postBytes = &postBytes,
+                                     .responseHeaders = &headers});
     EXPECT_EQ(result.str(), "");
     EXPECT_EQ(transport.calls, c.calls);
     EXPECT_EQ(cookies.str(), "c=1");
@@ -468,9 +483,9 @@ TEST(HeaderValueTest, TextAfterTheFirstColonTrimmed) {
       {"no colon", ""},
       {"", ""},
       {"X:", ""},
-      {"X: \xA1\xA1v\xA1\xA1", "v"},   // ideographic spaces trimmed
-      {"X:\tv\t", "\tv\t"},            // tabs are not spaces
-      {"X: v\r", "v\r"},               // nor line breaks
+      {"X: \xA1\xA1v\xA1\xA1", "v"},  // ideographic spaces trimmed
+      {"X:\tv\t", "\tv\t"},           // tabs are not spaces
+      {"X: v\r", "v\r"},              // nor line breaks
   };
   for (const ValueCase& c : cases) {
     SCOPED_TRACE(c.line);

@@ -112,7 +112,8 @@ class Channel {
 std::size_t contentLength(const std::string& headers) {
   std::size_t length = 0;
   forEachHeader(headers, [&length](const std::string& name, const std::string& value) {
-    if (equalsIgnoringCase(name, "Content-Length")) length = std::strtoul(value.c_str(), nullptr, 10);
+    if (equalsIgnoringCase(name, "Content-Length"))
+      length = std::strtoul(value.c_str(), nullptr, 10);
   });
   return length;
 }
@@ -307,10 +308,10 @@ TestCertificates::TestCertificates() {
   const Key caKey(EVP_EC_gen("P-256"));
   const Cert ca = makeCertificate(caKey.get(), "Tuvaro Test CA", nullptr, nullptr, true, 1);
   const Key serverKey(EVP_EC_gen("P-256"));
-  const Cert server = makeCertificate(serverKey.get(), "localhost", ca.get(), caKey.get(), false, 2);
+  const Cert server =
+      makeCertificate(serverKey.get(), "localhost", ca.get(), caKey.get(), false, 2);
   const Key strangerKey(EVP_EC_gen("P-256"));
-  const Cert stranger =
-      makeCertificate(strangerKey.get(), "localhost", nullptr, nullptr, false, 3);
+  const Cert stranger = makeCertificate(strangerKey.get(), "localhost", nullptr, nullptr, false, 3);
 
   FILE* file = std::fopen(caFile_.c_str(), "w");
   if (!file) throw std::runtime_error("cannot write the test CA");

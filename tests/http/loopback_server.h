@@ -18,9 +18,9 @@
 namespace tuvaro::testing {
 
 struct RecordedRequest {
-  std::string raw;         // everything the client sent for this request, body included
+  std::string raw;          // everything the client sent for this request, body included
   std::string requestLine;  // e.g. "GET /a HTTP/1.1"
-  std::string headers;     // the header lines after the request line, each ended by "\r\n"
+  std::string headers;      // the header lines after the request line, each ended by "\r\n"
   std::string body;
 
   // The value of the first header line named `name` (any letter case), or "" when absent.
