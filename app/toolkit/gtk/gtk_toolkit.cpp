@@ -546,6 +546,8 @@ GtkWidget* makeMessageBox(const Text& text, int style, const Text& title) {
                              GTK_BUTTONS_OK, "%s", textToUtf8(text.view()).c_str());
   gtk_window_set_title(GTK_WINDOW(box), textToUtf8(title.view()).c_str());
   gtk_window_set_position(GTK_WINDOW(box), GTK_WIN_POS_CENTER);
+  // A message box keeps the size its text gives it, like the system's own boxes.
+  gtk_window_set_resizable(GTK_WINDOW(box), FALSE);
   return box;
 }
 
