@@ -25,11 +25,14 @@ class Args:
         self.artifacts = artifacts
 
 
-def site_targets(log_path):
+def site_targets(log_path, prefix="/s/"):
+    """The request targets that the site logged, those that begin with `prefix`: every search
+    click also asks for the update information, which is no search."""
     if not os.path.exists(log_path):
         return []
     with open(log_path, encoding="utf-8") as log:
-        return [line.split(" ")[1] for line in log.read().splitlines() if line.count(" ") >= 2]
+        targets = [line.split(" ")[1] for line in log.read().splitlines() if line.count(" ") >= 2]
+    return [target for target in targets if target.startswith(prefix)]
 
 
 def main():
