@@ -486,6 +486,9 @@ void GtkToolkit::Impl::resizeBrowserBox() {
   // the controls under it.
   gtk_widget_set_child_visible(browserControl->holder, visible);
   gtk_widget_queue_resize(browserControl->holder);
+  // Shown again, the holder's window comes up on top of all others (GDK raises a window that
+  // it shows), which would hide the image button above it.
+  stackControls();
 }
 
 void GtkToolkit::Impl::load(WebKitWebView* view, const Text& address) {
