@@ -53,6 +53,7 @@ button.tuvaro-image-button {
 button.tuvaro-image-button:hover, button.tuvaro-image-button:active {
   border-color: @borders;
 }
+eventbox.tuvaro-holder { background-color: transparent; background-image: none; }
 button.tuvaro-picture-button { padding: 0; min-width: 0; min-height: 0; }
 entry.tuvaro-edit-box {
   min-height: 0; padding-top: 0; padding-bottom: 0; border-radius: 0;
@@ -127,6 +128,7 @@ struct GtkToolkit::Impl {
   struct Control {
     const ControlForm* form = nullptr;
     GtkWidget* widget = nullptr;  // owned by the window
+    GtkWidget* holder = nullptr;  // the control's own window in the stack; holds `widget`
     GObjectPtr<GdkPixbuf> picture;
     int width = 0;  // browser box: the size last written
     int height = 0;
@@ -159,6 +161,7 @@ struct GtkToolkit::Impl {
 
   void buildWindow(const WindowForm& windowForm);
   GtkWidget* makeControl(Control& control);
+  void stackControls();
   GtkWidget* makeBrowserBox(Control& control);
   void placeWindow();
   void resizeBrowserBox();
@@ -229,6 +232,7 @@ void GtkToolkit::loadWindow(const WindowForm& form) {
   impl_->buildWindow(form);
   if (form.onCreated != nullptr) form.onCreated();
   gtk_widget_show_all(impl_->window);
+  impl_->stackControls();
   // No control has the focus at first: the hint shows as it is, black on white, and a stray
   // key cannot replace it.
   gtk_window_set_focus(GTK_WINDOW(impl_->window), nullptr);
@@ -268,16 +272,20 @@ void GtkToolkit::Impl::buildWindow(const WindowForm& windowForm) {
   g_signal_connect(window, "key-press-event", G_CALLBACK(onWindowKeyPressEvent), this);
   g_signal_connect_after(window, "key-press-event", G_CALLBACK(onWindowKeyPressEventAfter), this);
 
-  // The form lists the controls from the top; the layout draws its children in the order they
-  // were put, the last on top. So make them in the form's order and put them bottom first.
-  std::vector<std::pair<const ControlForm*, GtkWidget*>> made;
+  // GTK draws a container's children that have a window of their own (the web view has one)
+  // before, that is under, those that draw on the container's window (an entry, a button),
+  // whatever order they were put in. So each control gets a window of its own, a holder, and
+  // the holders are stacked in the form's order once they exist (stackControls).
   for (const ControlForm& controlForm : windowForm.controls) {
     Control& control = controls[std::string(controlForm.name)];
     control.form = &controlForm;
-    made.emplace_back(&controlForm, makeControl(control));
-  }
-  for (auto it = made.rbegin(); it != made.rend(); ++it) {
-    gtk_layout_put(GTK_LAYOUT(layout), it->second, it->first->left, it->first->top);
+    GtkWidget* widget = makeControl(control);
+    control.holder = gtk_event_box_new();
+    gtk_event_box_set_visible_window(GTK_EVENT_BOX(control.holder), TRUE);
+    gtk_style_context_add_class(gtk_widget_get_style_context(control.holder), "tuvaro-holder");
+    gtk_widget_set_no_show_all(control.holder, !controlForm.visible);
+    gtk_container_add(GTK_CONTAINER(control.holder), widget);
+    gtk_layout_put(GTK_LAYOUT(layout), control.holder, controlForm.left, controlForm.top);
   }
 
   gtk_widget_realize(window);
@@ -370,6 +378,17 @@ void GtkToolkit::Impl::placeWindow() {
 
 // ---- Controls ----------------------------------------------------------------------------------
 
+// Raises the holders' windows from the bottom of the form's list to its top, so that the
+// first control of the form lies above all others, as the form says.
+void GtkToolkit::Impl::stackControls() {
+  if (form == nullptr) return;
+  for (auto it = form->controls.rbegin(); it != form->controls.rend(); ++it) {
+    Control* control = find(it->name);
+    if (control == nullptr) continue;
+    if (GdkWindow* own = gtk_widget_get_window(control->holder)) gdk_window_raise(own);
+  }
+}
+
 GtkWidget* GtkToolkit::Impl::makeControl(Control& control) {
   const ControlForm& controlForm = *control.form;
   GtkWidget* widget = nullptr;
@@ -442,6 +461,12 @@ GtkWidget* GtkToolkit::Impl::makeBrowserBox(Control& control) {
   // The browser's own pop-up blocker stays: a page's unrequested window.open never becomes a
   // new-window request.
   webkit_settings_set_javascript_can_open_windows_automatically(settings, FALSE);
+  // Shown, the box reaches past the bottom of the window. WebKit's composited drawing then
+  // takes the part of the box inside the window from the wrong end (the box's bottom rather
+  // than its top) and leaves the top rows of the page undrawn, so that whatever lies under the
+  // box shows there. Its plain drawing, which GTK clips itself, draws the whole page.
+  webkit_settings_set_hardware_acceleration_policy(settings,
+                                                   WEBKIT_HARDWARE_ACCELERATION_POLICY_NEVER);
   control.width = controlForm.width;
   control.height = controlForm.height;
   browser = view;
@@ -457,8 +482,13 @@ void GtkToolkit::Impl::resizeBrowserBox() {
   GtkWidget* widget = browserControl->widget;
   const bool visible = browserControl->width > 0 && browserControl->height > 0;
   if (visible) gtk_widget_set_size_request(widget, browserControl->width, browserControl->height);
-  gtk_widget_set_child_visible(widget, visible);
-  gtk_widget_queue_resize(widget);
+  // The holder, not the view alone: a holder left in sight would take the clicks meant for
+  // the controls under it.
+  gtk_widget_set_child_visible(browserControl->holder, visible);
+  gtk_widget_queue_resize(browserControl->holder);
+  // Shown again, the holder's window comes up on top of all others (GDK raises a window that
+  // it shows), which would hide the image button above it.
+  stackControls();
 }
 
 void GtkToolkit::Impl::load(WebKitWebView* view, const Text& address) {
