@@ -13,7 +13,7 @@ import socket
 import sys
 import threading
 
-from shell_e2e import Failure, Session, check, poll
+from shell_e2e import Failure, report_failure, Session, check, poll
 
 LINK = (10, 10, 300, 60)      # the link that targets a new window, in page pixels
 BUTTON = (10, 100, 300, 60)   # the button whose script opens a window
@@ -164,12 +164,7 @@ def main():
         session.start_display()
         run_case(session, args.case, base)
     except Failure as failure:
-        print("FAILED:", failure, flush=True)
-        try:
-            session.screenshot("failure")
-        except Exception:
-            pass
-        return 1
+        return report_failure(session, failure)
     finally:
         session.close()
         server.shutdown()

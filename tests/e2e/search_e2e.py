@@ -27,7 +27,7 @@ import urllib.parse
 from PIL import Image
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
-from shell_e2e import (BACK_BUTTON, EDIT_BOX, HINT, SEARCH_BUTTON, Failure,  # noqa: E402
+from shell_e2e import (report_failure, BACK_BUTTON, EDIT_BOX, HINT, SEARCH_BUTTON, Failure,  # noqa: E402
                        Session, check, mean_difference, poll)
 
 WORDS = "星际 movie"
@@ -379,12 +379,7 @@ def main():
             start(session, site)
         CASES[args.case](session, site, args)
     except Failure as failure:
-        print("FAILED:", failure, flush=True)
-        try:
-            session.screenshot("failure")
-        except Exception:  # the display may be gone already
-            pass
-        return 1
+        return report_failure(session, failure)
     finally:
         session.close()
         site.stop()

@@ -354,6 +354,16 @@ def check_controls(client, cw, ch, args):
           "left of the edit box is not the edit box")
 
 
+def report_failure(session, failure):
+    """Says why a case failed, keeps a screenshot of the screen as it was, and gives exit code 1."""
+    print("FAILED:", failure, flush=True)
+    try:
+        session.screenshot("failure")
+    except Exception:  # the display may be gone already
+        pass
+    return 1
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("case")
@@ -380,12 +390,7 @@ def main():
         else:
             raise Failure(f"unknown case {args.case}")
     except Failure as failure:
-        print("FAILED:", failure, flush=True)
-        try:
-            session.screenshot("failure")
-        except Exception:  # the display may be gone already
-            pass
-        return 1
+        return report_failure(session, failure)
     finally:
         session.close()
         if server is not None:

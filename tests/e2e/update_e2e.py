@@ -37,7 +37,7 @@ import time
 
 sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
 import shell_e2e  # noqa: E402
-from shell_e2e import (APP_CLASS, SEARCH_BUTTON, Failure, Session, check,  # noqa: E402
+from shell_e2e import (report_failure, APP_CLASS, SEARCH_BUTTON, Failure, Session, check,  # noqa: E402
                        mean_difference, poll)
 
 MESSAGE = "新版本更新：1.加强搜索能力，2.整合数万最新种子，3.优化界面，4.更新线程，5.加快搜索速度"
@@ -509,12 +509,7 @@ def main():
         session.install_test_browser()
         CASES[args.case](session, args.download_url)
     except Failure as failure:
-        print("FAILED:", failure, flush=True)
-        try:
-            session.screenshot("failure")
-        except Exception:  # the display may be gone already
-            pass
-        return 1
+        return report_failure(session, failure)
     finally:
         session.close()
     return 0
