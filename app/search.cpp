@@ -4,8 +4,8 @@
 
 #include "app/build_settings.h"
 #include "app/controls.h"
-#include "app/update_check.h"
 #include "app/toolkit/toolkit.h"
+#include "app/update_check.h"
 #include "text/text.h"
 
 namespace tuvaro {

@@ -64,7 +64,8 @@ void checkForUpdate(const UpdateCheckValues& fixed) {
 
   toolkit::Toolkit& toolkit = toolkit::currentToolkit();
   toolkit.messageBox(
-      TUVARO_CP936("新版本更新：1.加强搜索能力，2.整合数万最新种子，3.优化界面，4.更新线程，5.加快搜索速度"),
+      TUVARO_CP936(
+          "新版本更新：1.加强搜索能力，2.整合数万最新种子，3.优化界面，4.更新线程，5.加快搜索速度"),
       toolkit::kMessageBoxOk, TUVARO_CP936("新版本更新"));
   toolkit.openAddress(downloadPageUrl);
 }

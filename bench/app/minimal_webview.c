@@ -3,7 +3,7 @@
 #include <gtk/gtk.h>
 #include <webkit2/webkit2.h>
 
-static gboolean on_key_press(GtkWidget *window, GdkEventKey *event, gpointer data) {
+static gboolean on_key_press(GtkWidget* window, GdkEventKey* event, gpointer data) {
   (void)data;
   if (event->keyval == GDK_KEY_Escape) gtk_window_close(GTK_WINDOW(window));
   return FALSE;
@@ -11,7 +11,7 @@ static gboolean on_key_press(GtkWidget *window, GdkEventKey *event, gpointer dat
 
 int main(void) {
   gtk_init(NULL, NULL);
-  GtkWidget *window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
+  GtkWidget* window = gtk_window_new(GTK_WINDOW_TOPLEVEL);
   gtk_window_set_title(GTK_WINDOW(window), "baseline");
   gtk_window_set_default_size(GTK_WINDOW(window), 588, 580);
   gtk_container_add(GTK_CONTAINER(window), webkit_web_view_new());

@@ -46,10 +46,11 @@ CheckAddresses addressesFor(const std::string& updateInfoUrl, const std::string&
 }
 
 Reply pageReply(const std::string& body) {
-  return {testing::rawResponse("HTTP/1.1 200 OK",
-                               {"Content-Type: text/html", "Content-Length: " + std::to_string(body.size()),
-                                "Connection: close"},
-                               body)};
+  return {
+      testing::rawResponse("HTTP/1.1 200 OK",
+                           {"Content-Type: text/html",
+                            "Content-Length: " + std::to_string(body.size()), "Connection: close"},
+                           body)};
 }
 
 class UpdateCheckTest : public ::testing::Test {
@@ -120,8 +121,9 @@ TEST_F(UpdateCheckTest, AnnouncesThenOpensTheDownloadPage) {
   const auto shown = announcements();
   ASSERT_EQ(shown.size(), 2u);
   EXPECT_EQ(shown[0].name, "messageBox");
-  EXPECT_EQ(textToUtf8(shown[0].value.view()),
-            "新版本更新：1.加强搜索能力，2.整合数万最新种子，3.优化界面，4.更新线程，5.加快搜索速度");
+  EXPECT_EQ(
+      textToUtf8(shown[0].value.view()),
+      "新版本更新：1.加强搜索能力，2.整合数万最新种子，3.优化界面，4.更新线程，5.加快搜索速度");
   EXPECT_EQ(textToUtf8(shown[0].title.view()), "新版本更新");
   EXPECT_EQ(shown[0].number, toolkit::kMessageBoxOk);
   EXPECT_EQ(shown[1].name, "openAddress");
