@@ -12,6 +12,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -150,6 +151,10 @@ struct GtkToolkit::Impl {
   Control* browserControl = nullptr;
   Text statusText;
   Text newWindowAddress;  // only while event 9 is raised
+  // Until the window is on the screen, a page to load waits here: starting the web process
+  // would otherwise hold up the window's first appearance, and nothing of the box shows yet.
+  bool windowMapped = false;
+  std::optional<std::string> addressAwaitingMap;
 
   std::vector<GtkWidget*> openMessageBoxes;
   std::atomic<int> runningThreads{0};
@@ -170,6 +175,7 @@ struct GtkToolkit::Impl {
 
   // Signal handlers, named after their signals.
   static void onWindowDestroy(GtkWidget* widget, Impl* self);
+  static gboolean onWindowMapEvent(GtkWidget* widget, GdkEvent* event, Impl* self);
   static gboolean onWindowKeyPressEvent(GtkWidget* widget, GdkEventKey* event, Impl* self);
   static gboolean onWindowKeyPressEventAfter(GtkWidget* widget, GdkEventKey* event, Impl* self);
   static gboolean onLayoutDraw(GtkWidget* widget, cairo_t* cr, Impl* self);
@@ -269,6 +275,7 @@ void GtkToolkit::Impl::buildWindow(const WindowForm& windowForm) {
   gtk_container_add(GTK_CONTAINER(window), layout);
   g_signal_connect(layout, "draw", G_CALLBACK(onLayoutDraw), this);
   g_signal_connect(window, "destroy", G_CALLBACK(onWindowDestroy), this);
+  g_signal_connect(window, "map-event", G_CALLBACK(onWindowMapEvent), this);
   g_signal_connect(window, "key-press-event", G_CALLBACK(onWindowKeyPressEvent), this);
   g_signal_connect_after(window, "key-press-event", G_CALLBACK(onWindowKeyPressEventAfter), this);
 
@@ -492,8 +499,23 @@ void GtkToolkit::Impl::resizeBrowserBox() {
 }
 
 void GtkToolkit::Impl::load(WebKitWebView* view, const Text& address) {
+  std::string uri = textToUtf8(address.view());
+  if (!windowMapped) {
+    addressAwaitingMap = std::move(uri);  // the latest address wins, as it would on screen
+    return;
+  }
   // Loading always starts anew, also for the address that is already shown.
-  webkit_web_view_load_uri(view, textToUtf8(address.view()).c_str());
+  webkit_web_view_load_uri(view, uri.c_str());
+}
+
+gboolean GtkToolkit::Impl::onWindowMapEvent(GtkWidget*, GdkEvent*, Impl* self) {
+  self->windowMapped = true;
+  if (self->addressAwaitingMap && self->browser != nullptr) {
+    const std::string uri = std::move(*self->addressAwaitingMap);
+    self->addressAwaitingMap.reset();
+    webkit_web_view_load_uri(self->browser, uri.c_str());
+  }
+  return FALSE;
 }
 
 // ---- Properties ---------------------------------------------------------------------------------
