@@ -37,8 +37,8 @@ using GObjectPtr = std::unique_ptr<T, GObjectUnref>;
 constexpr std::array<double, 5> kTextSizeZoom = {0.75, 0.875, 1.0, 1.15, 1.3};
 
 // How long to wait for the window manager to tell its frame extents before assuming none.
-constexpr int kFrameExtentsPolls = 100;
-constexpr gulong kFrameExtentsPollMicroseconds = 10000;
+constexpr int kFrameExtentsPolls = 1000;
+constexpr gulong kFrameExtentsPollMicroseconds = 1000;
 
 // A bound on one processPendingEvents call, so that a source that is always ready (a page's
 // timer, for example) cannot keep the caller from going on.
