@@ -179,8 +179,12 @@ class Session:
     def prop(self, name):
         return self.run(["xprop", "-id", self.window, name])
 
-    def geometry(self, frame=False):
-        out = self.run(["xwininfo", "-id", self.window])
+    def geometry(self):
+        return self.window_rectangle(self.window)
+
+    def window_rectangle(self, window):
+        """The window's absolute left, top, width and height, as xwininfo tells them."""
+        out = self.run(["xwininfo", "-id", window])
         values = {}
         for line in out.splitlines():
             key, _, value = line.strip().partition(":")

@@ -212,15 +212,6 @@ class UpdateSession(Session):
         values = [v.strip() for v in out.split("=", 1)[1].split(",") if v.strip()]
         return bytes(int(v, 16) for v in values).decode("utf-8", "replace")
 
-    def window_rectangle(self, window):
-        out = self.run(["xwininfo", "-id", window])
-        values = {}
-        for line in out.splitlines():
-            key, _, value = line.strip().partition(":")
-            values[key] = value.strip()
-        return (int(values["Absolute upper-left X"]), int(values["Absolute upper-left Y"]),
-                int(values["Width"]), int(values["Height"]))
-
     def wait_for_dialogs(self, count):
         def probe():
             found = self.dialog_windows()
